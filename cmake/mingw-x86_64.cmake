@@ -1,0 +1,5 @@
+# mingw-x86_64.cmake --- cross toolchain for the 64-bit saver, built, run and tested under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(SKYFLARE_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

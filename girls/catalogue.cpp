@@ -1,0 +1,88 @@
+// catalogue.cpp --- finds the girl modules ("lumidoll.*" in the system directory) and loads a girl.
+#include "girls/catalogue.h"
+
+#include <stdlib.h>
+#include <time.h>
+#include <windows.h>
+
+#include "girls/settings.h"
+
+GirlModule girl_modules[MAX_GIRL_MODULES];
+int module_count;
+static int seeded;
+
+static const char MODULE_PATTERN[] = "lumidoll.*";
+static const int MAX_FILE_NAME = sizeof girl_modules[0].file_name - 1;
+
+// The full path of a file in the system directory; false if it does not fit the buffer.
+bool girl_module_path(char* path, int size, const char* file_name)
+{
+    UINT length = GetSystemDirectoryA(path, static_cast<UINT>(size));
+    if (length == 0 || static_cast<int>(length) + 1 + lstrlenA(file_name) >= size)
+        return false;
+    lstrcatA(path, "\\");
+    lstrcatA(path, file_name);
+    return true;
+}
+
+// A module is opened as data from the exact file the scan found: none of its code runs in the
+// saver, no file of the same name elsewhere on the library path is taken instead, and the
+// 64-bit saver reads the classic 32-bit modules as well as 64-bit ones.
+static HMODULE open_girl_module(const char* file_name)
+{
+    char path[MAX_PATH];
+    if (!girl_module_path(path, sizeof path, file_name))
+        return nullptr;
+    return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+}
+
+void scan_girl_modules()
+{
+    module_count = 0;
+    char pattern[MAX_PATH];
+    if (!girl_module_path(pattern, sizeof pattern, MODULE_PATTERN))
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // A name that does not fit the table's field is skipped, not cut short: a shortened
+        // name would open some other file, or none.
+        if (lstrlenA(found.cFileName) > MAX_FILE_NAME)
+            continue;
+        GirlModule* entry = &girl_modules[module_count];
+        lstrcpyA(entry->file_name, found.cFileName);
+        entry->title[0] = '\0';
+        HMODULE module = open_girl_module(entry->file_name);
+        if (module) {
+            LoadStringA(module, 1, entry->title, sizeof entry->title);
+            FreeLibrary(module);
+        }
+        module_count++;
+    } while (module_count < MAX_GIRL_MODULES && FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void load_girl_frames(Sprite* sprite, int index)
+{
+    // A stale stored index, or -1 from an empty list, names no module: the girl gets no frames.
+    if (index < 0 || index >= module_count)
+        return;
+    HMODULE module = open_girl_module(girl_modules[index].file_name);
+    if (!module)
+        return;
+    load_sprite_frames(sprite->count, sprite->frames, "GIRL", module);
+    FreeLibrary(module);
+}
+
+void pick_random_girl()
+{
+    if (module_count <= 0)
+        return;  // nothing to choose from: the girl stays as she is
+    if (!seeded) {
+        srand(static_cast<unsigned>(time(nullptr)));
+        seeded = 1;
+    }
+    Girl = rand() % module_count;
+}

@@ -1,0 +1,18 @@
+// catalogue.h --- the add-on girl modules found in the system directory, and the random pick.
+#pragma once
+#include "scene/sprite.h"
+
+struct GirlModule {
+    char file_name[13];          // without directory, at most 12 characters
+    char title[40];              // the module's string 1; empty when it could not be read
+};
+
+const int MAX_GIRL_MODULES = 50;
+
+extern GirlModule girl_modules[MAX_GIRL_MODULES];
+extern int module_count;
+
+void scan_girl_modules();
+void load_girl_frames(Sprite* sprite, int index);
+void pick_random_girl();
+bool girl_module_path(char* path, int size, const char* file_name);

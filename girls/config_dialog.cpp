@@ -1,0 +1,126 @@
+// config_dialog.cpp --- the dialog that chooses one girl or random girls, with the logo below.
+#include "girls/config_dialog.h"
+
+#include "girls/catalogue.h"
+#include "girls/settings.h"
+#include "host/host.h"
+#include "resources/resource_ids.h"
+
+static HBITMAP logo_bitmap;  // loaded when the dialog opens, freed when it closes
+
+static void free_logo()
+{
+    if (logo_bitmap)
+        DeleteObject(logo_bitmap);
+    logo_bitmap = nullptr;
+}
+
+static void enable_girl_list(HWND dialog, BOOL enable)
+{
+    EnableWindow(GetDlgItem(dialog, IDC_GIRL_LIST), enable);
+}
+
+static void on_init(HWND dialog)
+{
+    scan_girl_modules();
+    load_settings_names();
+    load_options();
+    CheckRadioButton(dialog, IDC_SINGLE_GIRL, IDC_RANDOM_GIRLS,
+                     Mode != 0 ? IDC_RANDOM_GIRLS : IDC_SINGLE_GIRL);
+    // List position i stands for module table entry i; an unreadable module is an empty line.
+    for (int i = 0; i < module_count; i++)
+        SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(girl_modules[i].title));
+    SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_SETCURSEL, static_cast<WPARAM>(Girl), 0);
+    // In random mode the list still shows the stored girl: the last one the saver picked.
+    enable_girl_list(dialog, Mode == 0);
+    free_logo();
+    logo_bitmap = static_cast<HBITMAP>(LoadImageA(app_instance, MAKEINTRESOURCEA(IDB_LOGO),
+                                                  IMAGE_BITMAP, 0, 0,
+                                                  LR_CREATEDIBSECTION | LR_DEFAULTSIZE));
+}
+
+// The logo is stretched anew over the hidden placeholder, the dialog's whole lower part.
+static void on_paint(HWND dialog)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(dialog, &paint);
+    EndPaint(dialog, &paint);
+    if (!logo_bitmap)
+        return;  // no logo: the placeholder simply shows the dialog's background
+    RECT place;
+    GetWindowRect(GetDlgItem(dialog, IDC_LOGO_PLACE), &place);
+    POINT corner = {place.left, place.top};
+    ScreenToClient(dialog, &corner);
+    HDC dc = GetDC(dialog);
+    BITMAP logo;
+    if (GetObjectA(logo_bitmap, sizeof logo, &logo) == sizeof logo) {
+        HDC memory = CreateCompatibleDC(dc);
+        HGDIOBJ previous = SelectObject(memory, logo_bitmap);
+        StretchBlt(dc, corner.x, corner.y, place.right - place.left, place.bottom - place.top,
+                   memory, 0, 0, logo.bmWidth, logo.bmHeight, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+    }
+    ReleaseDC(dialog, dc);
+}
+
+static void on_ok(HWND dialog)
+{
+    if (IsDlgButtonChecked(dialog, IDC_SINGLE_GIRL) == BST_CHECKED) {
+        Mode = 0;
+        Girl = static_cast<int>(SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_GETCURSEL, 0, 0));
+    } else {
+        Mode = 1;  // the girl stays as read: random mode starts from the last one shown
+    }
+    save_options();
+    free_logo();
+    EndDialog(dialog, IDOK);
+}
+
+static void on_cancel(HWND dialog)
+{
+    free_logo();
+    EndDialog(dialog, IDCANCEL);
+}
+
+static void on_command(HWND dialog, WPARAM wparam)
+{
+    switch (LOWORD(wparam)) {
+    case IDOK:
+        on_ok(dialog);
+        break;
+    case IDCANCEL:
+        on_cancel(dialog);
+        break;
+    case IDC_SINGLE_GIRL:
+        enable_girl_list(dialog, TRUE);
+        break;
+    case IDC_RANDOM_GIRLS:
+        enable_girl_list(dialog, FALSE);
+        break;
+    default:
+        break;
+    }
+}
+
+INT_PTR CALLBACK config_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        on_init(dialog);
+        return TRUE;
+    case WM_PAINT:
+        on_paint(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        on_command(dialog, wparam);
+        return TRUE;
+    case WM_DESTROY:
+        // However the dialog goes (OK, Cancel, or its owner closing it), the logo goes too.
+        free_logo();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,144 @@
+// entry.cpp --- the process entry: reads the command line and runs the mode the system asked for.
+#include <windows.h>
+
+#include "girls/config_dialog.h"
+#include "host/host.h"
+#include "resources/resource_ids.h"
+
+HINSTANCE app_instance;
+int is_win9x;
+
+static bool is_blank(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+// The command tail: what follows the program name, quoted or not, and the blanks after it.
+const char* command_tail(const char* line)
+{
+    const char* p = line;
+    if (*p == '"') {
+        // A quoted name needs no blank behind it: "saver.scr"/s has the tail /s.
+        do {
+            p = CharNextA(p);
+        } while (*p && *p != '"');
+        if (*p == '"')
+            p++;
+    } else if (*p && !is_blank(*p)) {
+        while (*p && !is_blank(*p))
+            p = CharNextA(p);
+    }
+    while (*p && is_blank(*p))
+        p = CharNextA(p);
+    return p;
+}
+
+// Decimal digits from the start of the text, modulo 2^32; anything else ends the number.
+unsigned parse_decimal(const char* text)
+{
+    unsigned value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; p++)
+        value = value * 10u + static_cast<unsigned>(*p - '0');
+    return value;
+}
+
+static HWND window_from_number(unsigned number)
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(number));
+}
+
+int start_preview(const char* text)
+{
+    unsigned number = parse_decimal(text);
+    if (number == 0 || !IsWindow(window_from_number(number)))
+        return -1;
+    return run_saver(window_from_number(number));
+}
+
+int start_password_change(const char* text)
+{
+    HWND owner = window_from_number(parse_decimal(text));
+    if (!owner || !IsWindow(owner))
+        owner = GetForegroundWindow();
+    change_password(owner);
+    return 0;
+}
+
+INT_PTR open_config_dialog(HWND owner)
+{
+    return DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_CONFIG), owner, config_dialog_proc, 0);
+}
+
+static const char* skip_spaces(const char* p)
+{
+    while (*p == ' ')
+        p++;
+    return p;
+}
+
+static int dispatch(const char* tail)
+{
+    for (const char* p = tail;; p++) {
+        switch (*p) {
+        case ' ':
+        case '-':
+        case '/':
+            continue;
+        case '\0':
+            return static_cast<int>(open_config_dialog(nullptr));
+        case 'S':
+        case 's':
+            return run_saver(nullptr);
+        case 'P':
+        case 'p':
+        case 'L':
+        case 'l':
+            return start_preview(skip_spaces(p + 1));
+        case 'C':
+        case 'c':
+            return static_cast<int>(open_config_dialog(GetForegroundWindow()));
+        case 'A':
+        case 'a':
+            if (!is_win9x)
+                return -1;
+            return start_password_change(skip_spaces(p + 1));
+        default:
+            return -1;  // tabs, other letters, control characters, bytes from 0x80 up
+        }
+    }
+}
+
+// The fault guard. A fault anywhere in the chosen mode first goes to the system's own fault
+// handling (its report, or a debugger); if that leaves the fault to the saver, the system is
+// told that no saver runs any more before the process ends.
+static LPTOP_LEVEL_EXCEPTION_FILTER outer_filter;
+
+static LONG WINAPI fault_guard(EXCEPTION_POINTERS* fault)
+{
+    // Put the outer filter back first, so that the system's handling does not call us again.
+    SetUnhandledExceptionFilter(outer_filter);
+    LONG verdict = UnhandledExceptionFilter(fault);
+    if (verdict == EXCEPTION_EXECUTE_HANDLER) {
+        set_saver_running(FALSE);
+        ExitProcess(static_cast<UINT>(FAULT_EXIT_CODE));
+    }
+    return verdict;
+}
+
+int saver_main(HINSTANCE instance, const char* tail)
+{
+    app_instance = instance;
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    is_win9x = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+
+    outer_filter = SetUnhandledExceptionFilter(fault_guard);
+    int result = dispatch(tail);
+    SetUnhandledExceptionFilter(outer_filter);
+    return result;
+}
+
+void saver_entry()
+{
+    ExitProcess(static_cast<UINT>(saver_main(GetModuleHandleA(nullptr), command_tail(GetCommandLineA()))));
+}

@@ -1,0 +1,169 @@
+// saver_window.cpp --- the one saver window, full screen or in the preview, and its message loop.
+#include <windows.h>
+
+#include "host/host.h"
+#include "resources/resource_ids.h"
+#include "scene/scene_window.h"
+
+static const char SAVER_CLASS[] = "WindowsScreenSaverClass";
+static const char FULL_SCREEN_TITLE[] = "Screen Saver";
+static const char PREVIEW_TITLE[] = "Preview";
+
+int preview_mode;
+HWND saver_window;
+
+typedef HIMC(WINAPI* AssociateContextFunction)(HWND window, HIMC context);
+static HMODULE ime_module;
+static AssociateContextFunction associate_context;
+static HIMC saved_ime_context;
+
+// The input method would pop up its own windows over the saver: the window is left without an
+// input context while it runs. The library is only used if the process already has it.
+static void detach_input_method(HWND window)
+{
+    ime_module = GetModuleHandleA("IMM32.DLL");
+    if (!ime_module)
+        return;
+    associate_context = reinterpret_cast<AssociateContextFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ime_module, "ImmAssociateContext")));
+    if (associate_context)
+        saved_ime_context = associate_context(window, nullptr);
+}
+
+static void restore_input_method(HWND window)
+{
+    if (ime_module && associate_context && saved_ime_context)
+        associate_context(window, saved_ime_context);
+}
+
+static void hide_cursor()
+{
+    if (!preview_mode)
+        SetCursor(nullptr);
+}
+
+// In the preview, help and context menus belong to the display settings around it.
+static LRESULT forward_help(HWND window, UINT message, LPARAM lparam)
+{
+    HWND parent = GetParent(window);
+    if (parent && IsWindow(parent))
+        PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lparam);
+    return 1;
+}
+
+// Switching tasks or starting another saver would only get in the way of this one.
+static bool swallowed_system_command(WPARAM command)
+{
+    return !preview_mode && (command == SC_NEXTWINDOW || command == SC_PREVWINDOW ||
+                             command == SC_SCREENSAVE);
+}
+
+LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        detach_input_method(window);
+        GetCursorPos(&saved_cursor);
+        hide_cursor();
+        break;
+    case WM_DESTROY:
+        restore_input_method(window);
+        PostQuitMessage(0);
+        break;
+    case WM_SETTEXT:
+        return 0;  // the title is how a running saver is found: it never changes
+    case WM_PAINT:
+        if (closing)
+            return DefWindowProcA(window, message, wparam, lparam);
+        hide_cursor();
+        break;
+    case WM_HELP:
+    case WM_CONTEXTMENU:
+        if (preview_mode)
+            return forward_help(window, message, lparam);
+        break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (closing)
+            return DefWindowProcA(window, message, wparam, lparam);
+        break;
+    case WM_SYSCOMMAND:
+        if (swallowed_system_command(wparam))
+            return 0;
+        break;
+    case WM_TIMER:
+        if (closing)
+            return 0;  // the scene stands still once the saver is on its way out
+        Sleep(0);
+        break;
+    default:
+        break;
+    }
+    return scene_proc(window, message, wparam, lparam);
+}
+
+// A full-screen saver that is already running is brought to the front instead of a second one.
+static bool raise_running_saver()
+{
+    HWND running = FindWindowA(SAVER_CLASS, FULL_SCREEN_TITLE);
+    if (!running || !IsWindow(running))
+        return false;
+    SetForegroundWindow(running);
+    return true;
+}
+
+int run_saver(HWND parent)
+{
+    WNDCLASSA saver_class = {};
+    saver_class.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+    saver_class.lpfnWndProc = host_window_proc;
+    saver_class.hInstance = app_instance;
+    saver_class.hIcon = LoadIconA(app_instance, MAKEINTRESOURCEA(IDI_SKYFLARE));
+    saver_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    saver_class.lpszClassName = SAVER_CLASS;
+
+    DWORD ex_style, style;
+    const char* title;
+    int width, height;
+    if (parent) {
+        RECT client;
+        GetClientRect(parent, &client);
+        width = client.right;
+        height = client.bottom;
+        preview_mode = 1;
+        ex_style = 0;
+        style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
+        title = PREVIEW_TITLE;
+    } else {
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+        ex_style = WS_EX_TOPMOST;
+        style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+        title = FULL_SCREEN_TITLE;
+        if (raise_running_saver())
+            return 0;
+        load_password_verifier();
+    }
+
+    if (RegisterClassA(&saver_class))
+        saver_window = CreateWindowExA(ex_style, SAVER_CLASS, title, style, 0, 0, width, height,
+                                       parent, nullptr, app_instance, nullptr);
+    // A saver that never showed must not report success.
+    int result = -1;
+    if (saver_window) {
+        if (!preview_mode)
+            SetForegroundWindow(saver_window);
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        result = static_cast<int>(message.wParam);
+    }
+    unload_password_verifier();
+    return result;
+}

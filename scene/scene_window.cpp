@@ -1,0 +1,90 @@
+// scene_window.cpp --- the scene's window handler: sets the scene up, ticks it, tears it down.
+#include "scene/scene_window.h"
+
+#include "girls/catalogue.h"
+#include "girls/settings.h"
+#include "host/host.h"
+#include "scene/cast.h"
+#include "scene/sequence.h"
+
+static UINT_PTR scene_timer;  // 0 before the timer is set and when it could not be
+
+static void on_create(HWND window)
+{
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    scan_girl_modules();
+    load_settings_names();
+    load_options();
+    HDC screen = GetDC(window);
+    // Full screen, the saver's palettes may use the system's static colours too.
+    if (!preview_mode)
+        SetSystemPaletteUse(screen, SYSPAL_NOSTATIC);
+    load_scene_sprites(screen);
+    ReleaseDC(window, screen);
+    // Positions come from the whole screen, also in the small preview window.
+    measure_screen();
+    start_sequence();
+    scene_timer = 0;
+    scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
+    SetCursor(previous);
+}
+
+static void on_timer(HWND window, WPARAM timer)
+{
+    if (timer != scene_timer || scene_timer == 0)
+        return;
+    HDC screen = GetDC(window);
+    scene_tick(screen);
+    ReleaseDC(window, screen);
+}
+
+static void on_paint(HWND window)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+}
+
+static void on_erase_background(HWND window, HDC dc)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+static void on_destroy(HWND window)
+{
+    if (scene_timer)
+        KillTimer(window, scene_timer);
+    destroy_scene_sprites();
+    // In random mode this is the last girl picked, so the next run starts with her.
+    save_options();
+    if (!preview_mode) {
+        HDC screen = GetDC(window);
+        SetSystemPaletteUse(screen, SYSPAL_STATIC);
+        ReleaseDC(window, screen);
+    }
+}
+
+LRESULT scene_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        on_create(window);
+        return 0;
+    case WM_TIMER:
+        on_timer(window, wparam);
+        return 0;
+    case WM_PAINT:
+        on_paint(window);
+        return 0;
+    case WM_ERASEBKGND:
+        on_erase_background(window, reinterpret_cast<HDC>(wparam));
+        return 0;
+    case WM_DESTROY:
+        on_destroy(window);
+        return close_rules_proc(window, message, wparam, lparam);
+    default:
+        return close_rules_proc(window, message, wparam, lparam);
+    }
+}

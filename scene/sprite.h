@@ -1,0 +1,30 @@
+// sprite.h --- animated 256-colour pictures, drawn over the screen without flicker or trails.
+#pragma once
+#include <windows.h>
+
+// One picture of a sprite, with the palette built from its own colour table.
+struct SpriteFrame {
+    HBITMAP bitmap;              // 8-bit DIB section; null if it could not be loaded
+    PALETTEENTRY entries[256];   // the bitmap's colour table, flags 0
+    HPALETTE palette;            // logical palette made from entries
+};
+
+struct Sprite {
+    int count;                   // number of frames
+    SpriteFrame* frames;         // the sprite's own fixed frame array (not owned by the record)
+    int frame;                   // current frame, 0-based
+    int width, height;           // size of the first frame; 0 x 0 when it is missing
+    HBITMAP saved;               // what the screen shows under (x, y) without this sprite
+    int x, y;                    // top-left corner of the last drawn rectangle
+};
+
+void clear_sprite(Sprite* sprite);
+void load_sprite_frames(int count, SpriteFrame* frames, const char* prefix, HINSTANCE module);
+void begin_sprite_load(Sprite* sprite, int count, SpriteFrame* frames);
+void finish_sprite_load(Sprite* sprite, HDC screen);
+void load_sprite(Sprite* sprite, HDC screen, int count, SpriteFrame* frames, const char* prefix,
+                 HINSTANCE module);
+void build_frame_palettes(HDC screen, Sprite* sprite);
+void destroy_sprite(Sprite* sprite);
+void capture_background(HDC screen, Sprite* sprite);
+void draw_sprite(HDC screen, int x, int y, Sprite* sprite);
