@@ -138,13 +138,15 @@ def banner_frames():
                          (216, 26, 0.55)]:
         sparkles += size * (np.exp(-((xx - sx) ** 2 + (yy - sy) ** 2) / 3.0)
                             + star_spikes(xx, yy, sx, sy, 9 * size, 0.8, 4))
+    window = border_window(width, height, 8)
     frames = []
     for k in range(6):
         fade = 1.0 - k / 5.0
         letters = np.maximum(name * sheen, name_glow) * fade
         cool = np.maximum(plate * fade, subtitle * 0.95 * fade)
         rose = sparkles * fade * fade
-        frames.append(families.compose([(0, letters), (1, cool), (2, rose)], black=0))
+        frames.append(families.compose([(0, letters * window), (1, cool * window), (2, rose * window)],
+                                       black=0))
     return frames, families.table
 
 

@@ -1,0 +1,355 @@
+// support.cpp --- the tests' shared helpers over real files, windows, pixels and processes.
+#include "support/support.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+const char* const SAMPLE_GIRLS[3] = {"lumidoll.aur", "lumidoll.mir", "lumidoll.lyr"};
+const char* const SAMPLE_TITLES[3] = {"Aurora, the ballerina", "Mira, the ice skater",
+                                      "Lyra, the ribbon dancer"};
+
+// The build tree is a Linux folder; Wine shows it as drive Z:.
+std::string build_path(const std::string& relative)
+{
+    std::string path = std::string("Z:") + SKYFLARE_BUILD_DIR + "/" + relative;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string saver_path() { return build_path("SkyFlare.scr"); }
+std::string sample_girl_path(const std::string& file_name) { return build_path("girl-modules/" + file_name); }
+
+std::string system_dir()
+{
+    char dir[MAX_PATH];
+    GetSystemDirectoryA(dir, MAX_PATH);
+    return dir;
+}
+
+std::string system_path(const std::string& file_name) { return system_dir() + "\\" + file_name; }
+
+std::string windows_path(const std::string& file_name)
+{
+    char dir[MAX_PATH];
+    GetWindowsDirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\" + file_name;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes)
+{
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    REQUIRE(out.good());
+}
+
+bool file_exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void remove_path(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveDirectoryA(path.c_str());
+    else
+        DeleteFileA(path.c_str());
+}
+
+void remove_installed_girls()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(system_path("lumidoll.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> names;
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    for (const std::string& name : names)
+        remove_path(system_path(name));
+}
+
+void install_girl(const std::string& source, const std::string& name)
+{
+    REQUIRE_MESSAGE(CopyFileA(source.c_str(), system_path(name).c_str(), FALSE), source);
+}
+
+void install_sample_girls()
+{
+    remove_installed_girls();
+    for (const char* name : SAMPLE_GIRLS)
+        install_girl(sample_girl_path(name), name);
+}
+
+std::string settings_path() { return windows_path("control.ini"); }
+
+// The profile functions keep a cache of the file; flushing it makes the file on disk the truth.
+static void flush_profile_cache()
+{
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "control.ini");
+}
+
+void remove_settings()
+{
+    flush_profile_cache();
+    remove_path(settings_path());
+}
+
+void write_settings(const std::string& text)
+{
+    flush_profile_cache();
+    write_file(settings_path(), text);
+}
+
+std::string read_settings()
+{
+    flush_profile_cache();
+    return read_file(settings_path());
+}
+
+std::string profile_value(const char* key)
+{
+    flush_profile_cache();
+    char value[64] = "";
+    GetPrivateProfileStringA("Screen Saver.SkyFlare", key, "", value, sizeof value, "control.ini");
+    return value;
+}
+
+void pump_messages()
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        pump_messages();
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeout_ms)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+Surface::Surface(int w, int h) : width(w), height(h)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    void* pixels = nullptr;
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    REQUIRE(bitmap != nullptr);
+    bits = static_cast<uint32_t*>(pixels);
+    previous = SelectObject(dc, bitmap);
+    fill(BLACK);
+}
+
+Surface::~Surface()
+{
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
+void Surface::fill(uint32_t colour)
+{
+    GdiFlush();
+    for (int i = 0; i < width * height; i++)
+        bits[i] = colour;
+}
+
+int Surface::count_not(uint32_t colour, RECT area) const
+{
+    GdiFlush();
+    int count = 0;
+    for (int y = std::max<LONG>(0, area.top); y < std::min<LONG>(height, area.bottom); y++)
+        for (int x = std::max<LONG>(0, area.left); x < std::min<LONG>(width, area.right); x++)
+            if (at(x, y) != colour)
+                count++;
+    return count;
+}
+
+bool Surface::all(uint32_t colour, RECT area) const { return count_not(colour, area) == 0; }
+
+void Surface::save_bmp(const std::string& path) const
+{
+    GdiFlush();
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = -height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    DWORD size = static_cast<DWORD>(width * height * 4);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + size;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(reinterpret_cast<const char*>(bits), size);
+    write_file(path, bytes);
+}
+
+void capture_window(HWND window, Surface& into)
+{
+    HDC dc = GetDC(window);
+    BitBlt(into.dc, 0, 0, into.width, into.height, dc, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+    GdiFlush();
+}
+
+uint32_t rgb_of(const RGBQUAD& q)
+{
+    return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+}
+
+DWORD gdi_object_count()
+{
+    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+}
+
+static LRESULT CALLBACK plain_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TestWindow::TestWindow(int width, int height, WNDPROC procedure, DWORD ex_style, DWORD style)
+{
+    static int serial = 0;
+    char class_name[64];
+    wsprintfA(class_name, "SkyFlareTestWindow%d", ++serial);
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = procedure ? procedure : plain_window_proc;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = class_name;
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    window_class.style = CS_OWNDC;
+    RegisterClassA(&window_class);
+    handle = CreateWindowExA(ex_style, class_name, "test", style, 0, 0, width, height, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    REQUIRE(handle != nullptr);
+    pump_messages();
+}
+
+TestWindow::~TestWindow()
+{
+    if (IsWindow(handle))
+        DestroyWindow(handle);
+    pump_messages();
+}
+
+Process::Process(const std::string& command_line)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::vector<char> line(command_line.begin(), command_line.end());
+    line.push_back('\0');
+    started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info) != 0;
+}
+
+Process::~Process()
+{
+    if (!started)
+        return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
+        kill();
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+bool Process::wait(DWORD timeout_ms)
+{
+    if (!started)
+        return false;
+    DWORD start = GetTickCount();
+    for (;;) {
+        pump_messages();
+        if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0)
+            return true;
+        if (GetTickCount() - start > timeout_ms)
+            return false;
+        MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+DWORD Process::exit_code() const
+{
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info.hProcess, &code);
+    return code;
+}
+
+void Process::kill()
+{
+    TerminateProcess(info.hProcess, 9999);
+    WaitForSingleObject(info.hProcess, 10000);
+}
+
+static HKEY open_user_key(const char* key)
+{
+    HKEY handle = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr);
+    REQUIRE(handle != nullptr);
+    return handle;
+}
+
+void set_user_string(const char* key, const char* name, const char* value)
+{
+    HKEY handle = open_user_key(key);
+    RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>(lstrlenA(value) + 1));
+    RegCloseKey(handle);
+}
+
+void set_user_dword(const char* key, const char* name, DWORD value)
+{
+    HKEY handle = open_user_key(key);
+    RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(handle);
+}
+
+void set_user_binary(const char* key, const char* name, const void* data, DWORD size)
+{
+    HKEY handle = open_user_key(key);
+    RegSetValueExA(handle, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size);
+    RegCloseKey(handle);
+}
+
+void delete_user_value(const char* key, const char* name)
+{
+    HKEY handle = open_user_key(key);
+    RegDeleteValueA(handle, name);
+    RegCloseKey(handle);
+}

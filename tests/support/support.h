@@ -1,0 +1,93 @@
+// support.h --- shared set-up for the tests: paths, installed girls, settings, pixels, waiting.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "doctest.h"
+
+// Where things are: the build tree (seen from Wine as drive Z:) and the prefix's folders.
+std::string build_path(const std::string& relative);
+std::string saver_path();
+std::string sample_girl_path(const std::string& file_name);
+std::string system_dir();
+std::string system_path(const std::string& file_name);
+std::string windows_path(const std::string& file_name);
+extern const char* const SAMPLE_GIRLS[3];
+extern const char* const SAMPLE_TITLES[3];
+
+// Files.
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool file_exists(const std::string& path);
+void remove_path(const std::string& path);  // a file, or an empty directory
+
+// Girl modules in the system directory: every test states which are there.
+void remove_installed_girls();
+void install_girl(const std::string& source, const std::string& name);
+void install_sample_girls();
+
+// The control panel's settings file.
+std::string settings_path();
+void remove_settings();
+void write_settings(const std::string& text);
+std::string read_settings();
+std::string profile_value(const char* key);  // "" when missing
+
+// Waiting: pumps this thread's messages until the condition holds or the time is up.
+bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms = 15000);
+void pump_messages();
+
+// A 32-bit top-down DIB section with a device context: a screen whose pixels can be read.
+struct Surface {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    uint32_t* bits = nullptr;
+    int width = 0, height = 0;
+    Surface(int w, int h);
+    ~Surface();
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+    uint32_t at(int x, int y) const { return bits[y * width + x] & 0xFFFFFF; }
+    void fill(uint32_t colour);
+    int count_not(uint32_t colour, RECT area) const;
+    bool all(uint32_t colour, RECT area) const;
+    void save_bmp(const std::string& path) const;
+};
+
+// Copies what a window shows on the screen (client area) into a surface.
+void capture_window(HWND window, Surface& into);
+uint32_t rgb_of(const RGBQUAD& q);  // 0x00RRGGBB, as a 32-bit DIB stores it
+const uint32_t BLACK = 0;
+
+// GDI objects of this process, as the system counts them (0 where it does not count).
+DWORD gdi_object_count();
+
+// A plain top-level window for drawing tests, destroyed with the object.
+struct TestWindow {
+    HWND handle = nullptr;
+    TestWindow(int width, int height, WNDPROC procedure = nullptr, DWORD ex_style = 0,
+               DWORD style = WS_POPUP | WS_VISIBLE);
+    ~TestWindow();
+};
+
+// Running another program, as the system would.
+struct Process {
+    PROCESS_INFORMATION info = {};
+    bool started = false;
+    explicit Process(const std::string& command_line);
+    ~Process();
+    bool wait(DWORD timeout_ms);  // true when it ended in time
+    DWORD exit_code() const;
+    void kill();
+};
+
+// Registry values of the current user that tests set and clear.
+void set_user_string(const char* key, const char* name, const char* value);
+void set_user_dword(const char* key, const char* name, DWORD value);
+void set_user_binary(const char* key, const char* name, const void* data, DWORD size);
+void delete_user_value(const char* key, const char* name);

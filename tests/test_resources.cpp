@@ -1,0 +1,369 @@
+// test_resources.cpp --- the built SkyFlare.scr carries every picture, string, dialog and record it needs.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "support/support.h"
+
+namespace {
+
+struct Family {
+    const char* prefix;
+    int frames;
+    int width, height;
+    DWORD resource_size;
+    int black_index;
+};
+
+const Family FAMILIES[] = {
+    {"SKYFLARE", 17, 252, 140, 36344, 255},
+    {"STARRY", 7, 332, 216, 72776, 0},
+    {"URL", 6, 432, 253, 110360, 0},
+};
+
+const WORD UK_ENGLISH = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK);
+
+struct SaverFile {
+    HMODULE module = LoadLibraryExA(saver_path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    SaverFile() { REQUIRE_MESSAGE(module != nullptr, saver_path()); }
+    ~SaverFile() { FreeLibrary(module); }
+};
+
+std::string frame_name(const char* prefix, int number)
+{
+    return std::string(prefix) + std::to_string(number);
+}
+
+// An 8-bit picture of the saver, with its pixels and colour table in reach.
+struct Picture {
+    HBITMAP bitmap;
+    DIBSECTION dib = {};
+    RGBQUAD table[256] = {};
+    Picture(HMODULE module, const std::string& name)
+    {
+        bitmap = static_cast<HBITMAP>(LoadImageA(module, name.c_str(), IMAGE_BITMAP, 0, 0,
+                                                 LR_CREATEDIBSECTION | LR_DEFAULTSIZE));
+        REQUIRE_MESSAGE(bitmap != nullptr, name);
+        REQUIRE(GetObjectA(bitmap, sizeof dib, &dib) == sizeof dib);
+        HDC memory = CreateCompatibleDC(nullptr);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        colours = GetDIBColorTable(memory, 0, 256, table);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+    }
+    ~Picture() { DeleteObject(bitmap); }
+    UINT colours = 0;
+    int index(int x, int y) const  // rows are stored bottom-up
+    {
+        const auto* bits = static_cast<const unsigned char*>(dib.dsBm.bmBits);
+        return bits[(dib.dsBm.bmHeight - 1 - y) * dib.dsBm.bmWidthBytes + x];
+    }
+    uint32_t colour(int x, int y) const { return rgb_of(table[index(x, y)]); }
+    double brightness() const
+    {
+        double sum = 0;
+        for (int y = 0; y < dib.dsBm.bmHeight; y++)
+            for (int x = 0; x < dib.dsBm.bmWidth; x++) {
+                const RGBQUAD& q = table[index(x, y)];
+                sum += q.rgbRed + q.rgbGreen + q.rgbBlue;
+            }
+        return sum;
+    }
+};
+
+bool only_uk_english(HMODULE module, LPCSTR type, LPCSTR name)
+{
+    std::vector<WORD> languages;
+    EnumResourceLanguagesA(
+        module, type, name,
+        [](HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param) -> BOOL {
+            reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&languages));
+    return languages.size() == 1 && languages[0] == UK_ENGLISH;
+}
+
+DWORD resource_size(HMODULE module, LPCSTR type, LPCSTR name)
+{
+    HRSRC found = FindResourceExA(module, type, name, UK_ENGLISH);
+    return found ? SizeofResource(module, found) : 0;
+}
+
+}  // namespace
+
+TEST_CASE("every sprite picture loads from the saver as an 8-bit DIB section of its family's size")
+{
+    SaverFile saver;
+    for (const Family& family : FAMILIES) {
+        for (int i = 1; i <= family.frames; i++) {
+            std::string name = frame_name(family.prefix, i);
+            CAPTURE(name);
+            Picture picture(saver.module, name);
+            CHECK(picture.dib.dsBm.bmBitsPixel == 8);
+            CHECK(picture.dib.dsBm.bmWidth == family.width);
+            CHECK(picture.dib.dsBm.bmHeight == family.height);
+            CHECK(picture.colours == 256);
+            CHECK(picture.dib.dsBmih.biClrUsed == 256);
+            CHECK(picture.dib.dsBmih.biClrImportant == 256);
+            CHECK(resource_size(saver.module, RT_BITMAP, name.c_str()) ==
+                  family.resource_size);
+            CHECK(only_uk_english(saver.module, RT_BITMAP, name.c_str()));
+            // The picture sits on pure black: every pixel of its border is black.
+            for (int x = 0; x < family.width; x++) {
+                CHECK(picture.colour(x, 0) == BLACK);
+                CHECK(picture.colour(x, family.height - 1) == BLACK);
+            }
+            for (int y = 0; y < family.height; y++) {
+                CHECK(picture.colour(0, y) == BLACK);
+                CHECK(picture.colour(family.width - 1, y) == BLACK);
+            }
+        }
+        // No frame past the family's last.
+        std::string past = frame_name(family.prefix, family.frames + 1);
+        CHECK(FindResourceA(saver.module, past.c_str(), RT_BITMAP) == nullptr);
+    }
+}
+
+TEST_CASE("the colour tables keep black where the drawing expects it")
+{
+    SaverFile saver;
+    for (const Family& family : FAMILIES) {
+        Picture first(saver.module, frame_name(family.prefix, 1));
+        CAPTURE(family.prefix);
+        CHECK(rgb_of(first.table[family.black_index]) == BLACK);
+        // All frames of a family share one and the same table.
+        for (int i = 2; i <= family.frames; i++) {
+            Picture other(saver.module, frame_name(family.prefix, i));
+            CHECK(std::memcmp(first.table, other.table, sizeof first.table) == 0);
+        }
+    }
+    Picture flare(saver.module, "SKYFLARE1");
+    CHECK(rgb_of(flare.table[0]) == 0xFFFFFF);
+}
+
+TEST_CASE("the sky and the banner fade from their full picture to a blank last frame")
+{
+    SaverFile saver;
+    for (const Family& family : {FAMILIES[1], FAMILIES[2]}) {
+        CAPTURE(family.prefix);
+        std::vector<double> light;
+        for (int i = 1; i <= family.frames; i++)
+            light.push_back(Picture(saver.module, frame_name(family.prefix, i)).brightness());
+        CHECK(light.front() > 0);
+        for (size_t i = 1; i < light.size(); i++)
+            CHECK(light[i] < light[i - 1]);
+        CHECK(light.back() == 0);  // every pixel of the last frame is black
+        Picture last(saver.module, frame_name(family.prefix, family.frames));
+        for (int y = 0; y < family.height; y++)
+            for (int x = 0; x < family.width; x++)
+                if (last.index(x, y) != 0)
+                    FAIL("pixel not index 0 at " << x << "," << y);
+    }
+}
+
+TEST_CASE("the sixteen flare frames form a smooth cycle")
+{
+    SaverFile saver;
+    std::vector<std::unique_ptr<Picture>> frames;
+    for (int i = 1; i <= 16; i++)
+        frames.push_back(std::make_unique<Picture>(saver.module, frame_name("SKYFLARE", i)));
+    auto difference = [&](int a, int b) {
+        long changed = 0;
+        for (int y = 0; y < 140; y++)
+            for (int x = 0; x < 252; x++)
+                changed += frames[a]->index(x, y) != frames[b]->index(x, y);
+        return changed;
+    };
+    std::vector<long> steps;
+    for (int i = 0; i < 16; i++)
+        steps.push_back(difference(i, (i + 1) % 16));  // the last step leads back to frame 1
+    long smallest = *std::min_element(steps.begin(), steps.end());
+    long largest = *std::max_element(steps.begin(), steps.end());
+    CHECK(smallest > 0);                // it animates at every step
+    CHECK(largest <= smallest * 3);     // and no step, the wrap included, jumps
+}
+
+TEST_CASE("the strings name the saver and fit the settings store's buffers")
+{
+    SaverFile saver;
+    char section[40], file[13], description[64];
+    CHECK(LoadStringA(saver.module, 1007, section, sizeof section) == 21);
+    CHECK(std::string(section) == "Screen Saver.SkyFlare");
+    CHECK(LoadStringA(saver.module, 1001, file, sizeof file) == 11);
+    CHECK(std::string(file) == "control.ini");
+    CHECK(LoadStringA(saver.module, 1, description, sizeof description) > 0);
+    CHECK(std::string(description) == "Sky Flare");
+    const std::pair<UINT, const char*> others[] = {
+        {2, "SkyFlare"}, {1002, "ScreenSaver"},
+        {1008, "Insufficient memory for help application"}, {1009, "control.hlp"}};
+    for (const auto& [id, text] : others) {
+        char buffer[64] = "";
+        LoadStringA(saver.module, id, buffer, sizeof buffer);
+        CHECK(std::string(buffer) == text);
+    }
+}
+
+TEST_CASE("the version record describes SkyFlare.scr")
+{
+    std::string path = saver_path();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    REQUIRE(size > 0);
+    std::vector<char> data(size);
+    REQUIRE(GetFileVersionInfoA(path.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    REQUIRE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    CHECK(fixed->dwFileVersionMS == MAKELONG(0, 5));
+    CHECK(fixed->dwFileVersionLS == MAKELONG(1, 0));
+    CHECK(fixed->dwProductVersionMS == MAKELONG(0, 1));
+    CHECK(fixed->dwProductVersionLS == MAKELONG(1, 0));
+    CHECK(fixed->dwFileFlagsMask == 0x3F);
+    CHECK(fixed->dwFileFlags == 0);
+    CHECK(fixed->dwFileOS == 0x40004);
+    CHECK(fixed->dwFileType == VFT_APP);
+    CHECK(fixed->dwFileSubtype == 0);
+    auto text = [&](const char* field) {
+        char* value = nullptr;
+        UINT chars = 0;
+        std::string query = std::string("\\StringFileInfo\\080904b0\\") + field;
+        if (!VerQueryValueA(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &chars))
+            return std::string("(missing)");
+        return std::string(value);
+    };
+    CHECK(text("FileVersion") == "5.00 Build 1");
+    CHECK(text("InternalName") == "SkyFlare");
+    CHECK(text("OriginalFilename") == "SkyFlare.scr");
+    CHECK(text("ProductVersion") == "1.00");
+    CHECK(text("ProductName") == text("FileDescription"));
+    CHECK(text("CompanyName").size() > 0);
+    CHECK(text("LegalCopyright").size() > 0);
+    WORD* translation = nullptr;
+    REQUIRE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                           reinterpret_cast<void**>(&translation), &length));
+    CHECK(translation[0] == 0x0809);
+    CHECK(translation[1] == 1200);
+}
+
+namespace {
+
+// Reads a DLGTEMPLATE as the dialog manager does.
+struct TemplateReader {
+    const BYTE* p;
+    WORD word() { WORD w; std::memcpy(&w, p, 2); p += 2; return w; }
+    DWORD dword() { DWORD d; std::memcpy(&d, p, 4); p += 4; return d; }
+    short signed_word() { return static_cast<short>(word()); }
+    std::string text()
+    {
+        std::string s;
+        for (WORD c = word(); c; c = word())
+            s += static_cast<char>(c);
+        return s;
+    }
+    std::string name_or_ordinal()  // "#n" for an ordinal
+    {
+        WORD first;
+        std::memcpy(&first, p, 2);
+        if (first == 0xFFFF) {
+            word();
+            return "#" + std::to_string(word());
+        }
+        return text();
+    }
+    void align() { p = reinterpret_cast<const BYTE*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3)); }
+};
+
+}  // namespace
+
+TEST_CASE("dialog 2003 is the configuration dialog's template, control by control")
+{
+    SaverFile saver;
+    HRSRC found = FindResourceExA(saver.module, RT_DIALOG, MAKEINTRESOURCEA(2003), UK_ENGLISH);
+    REQUIRE(found != nullptr);
+    TemplateReader r{static_cast<const BYTE*>(LockResource(LoadResource(saver.module, found)))};
+    CHECK(r.dword() == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    CHECK(r.dword() == 0);  // no extended style
+    WORD controls = r.word();
+    CHECK(controls == 6);
+    CHECK(r.signed_word() == 0);
+    CHECK(r.signed_word() == 0);
+    CHECK(r.signed_word() == 211);
+    CHECK(r.signed_word() == 102);
+    CHECK(r.name_or_ordinal() == "");  // no menu
+    CHECK(r.name_or_ordinal() == "");  // the standard dialog class
+    CHECK(r.text() == "Screen Glimmer");
+    CHECK(r.word() == 8);
+    CHECK(r.text() == "MS Sans Serif");
+
+    struct Control {
+        WORD id;
+        std::string class_name;
+        std::string text;
+        DWORD style;
+        short x, y, cx, cy;
+    };
+    // Button, combo box and static are the system classes 0x80, 0x85 and 0x82.
+    const Control expected[] = {
+        {1000, "#128", "&Single Girl", WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 7, 47, 10},
+        {1001, "#128", "&Random Girls", WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE, 83, 7, 58, 10},
+        {1002, "#133", "", WS_CHILD | CBS_DROPDOWNLIST | WS_VSCROLL | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 29, 134, 53},
+        {1, "#128", "OK", WS_CHILD | BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 154, 7, 50, 14},
+        {2, "#128", "Cancel", WS_CHILD | BS_PUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 154, 24, 50, 14},
+        {1003, "#130", "", WS_CHILD | SS_LEFT | WS_DISABLED | WS_GROUP, 0, 51, 211, 50},
+    };
+    for (const Control& want : expected) {
+        CAPTURE(want.id);
+        r.align();
+        CHECK(r.dword() == want.style);
+        CHECK(r.dword() == 0);
+        CHECK(r.signed_word() == want.x);
+        CHECK(r.signed_word() == want.y);
+        CHECK(r.signed_word() == want.cx);
+        CHECK(r.signed_word() == want.cy);
+        CHECK(r.word() == want.id);
+        std::string class_name = r.name_or_ordinal();
+        CHECK(class_name == want.class_name);
+        CHECK(r.name_or_ordinal() == want.text);
+        WORD extra = r.word();
+        r.p += extra;
+    }
+}
+
+TEST_CASE("icon 100 is one 32 x 32 image in 16 colours, and the logo is bitmap 144")
+{
+    SaverFile saver;
+    HRSRC group = FindResourceExA(saver.module, RT_GROUP_ICON, MAKEINTRESOURCEA(100), UK_ENGLISH);
+    REQUIRE(group != nullptr);
+    TemplateReader r{static_cast<const BYTE*>(LockResource(LoadResource(saver.module, group)))};
+    CHECK(r.word() == 0);
+    CHECK(r.word() == 1);  // an icon
+    CHECK(r.word() == 1);  // with one image
+    CHECK(*r.p++ == 32);
+    CHECK(*r.p++ == 32);
+    CHECK(*r.p++ == 16);
+    r.p++;
+    CHECK(r.word() == 1);
+    CHECK(r.word() == 4);
+    CHECK(r.dword() == 744);
+    CHECK(r.word() == 1);  // the image is icon 1
+    CHECK(resource_size(saver.module, RT_ICON, MAKEINTRESOURCEA(1)) == 744);
+
+    CHECK(resource_size(saver.module, RT_BITMAP, MAKEINTRESOURCEA(144)) == 13384);
+    HRSRC logo = FindResourceExA(saver.module, RT_BITMAP, MAKEINTRESOURCEA(144), UK_ENGLISH);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(saver.module, logo)));
+    CHECK(header->biSize == 40);
+    CHECK(header->biWidth == 320);
+    CHECK(header->biHeight == 83);
+    CHECK(header->biBitCount == 4);
+    CHECK(header->biCompression == BI_RGB);
+    CHECK(header->biClrUsed == 0);
+    const uint32_t standard[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                   0x008080, 0x808080, 0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                   0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+    const auto* table = reinterpret_cast<const RGBQUAD*>(header + 1);
+    for (int i = 0; i < 16; i++)
+        CHECK(rgb_of(table[i]) == standard[i]);
+    HICON icon = LoadIconA(saver.module, MAKEINTRESOURCEA(100));
+    CHECK(icon != nullptr);
+}

@@ -1,0 +1,313 @@
+// test_sprites.cpp --- sprites move and animate over a background without flicker, trails or leaks.
+#include <algorithm>
+#include <functional>
+#include <iostream>
+
+#include "host/host.h"
+#include "scene/sequence.h"
+#include "scene/sprite.h"
+#include "support/support.h"
+
+namespace {
+
+// A background with a different colour at every pixel, so a wrong restore shows.
+uint32_t background(int x, int y)
+{
+    return (uint32_t((x * 7) & 0xFF) << 16) | (uint32_t((y * 5) & 0xFF) << 8) | 0x20;
+}
+
+void paint_background(Surface& screen)
+{
+    GdiFlush();
+    for (int y = 0; y < screen.height; y++)
+        for (int x = 0; x < screen.width; x++)
+            screen.bits[y * screen.width + x] = background(x, y);
+}
+
+// An 8-bit DIB section frame: index(x, y) picks from a small table, index 0 is black.
+HBITMAP make_frame(int width, int height, const std::vector<uint32_t>& colours,
+                   const std::function<int(int, int)>& index, int table_entries = 256)
+{
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD table[256];
+    } info = {};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = width;
+    info.header.biHeight = -height;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biClrUsed = static_cast<DWORD>(table_entries);
+    for (size_t i = 0; i < colours.size(); i++) {
+        info.table[i].rgbRed = BYTE(colours[i] >> 16);
+        info.table[i].rgbGreen = BYTE(colours[i] >> 8);
+        info.table[i].rgbBlue = BYTE(colours[i]);
+    }
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    REQUIRE(bitmap != nullptr);
+    int stride = (width + 3) & ~3;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++)
+            static_cast<BYTE*>(bits)[y * stride + x] = BYTE(index(x, y));
+    return bitmap;
+}
+
+const std::vector<uint32_t> COLOURS = {0x000000, 0xC00000, 0x0000C0, 0x00C000};
+
+// A sprite of test frames, made the scene's mover so its palette is at hand.
+struct TestSprite {
+    std::vector<SpriteFrame> frames;
+    Sprite sprite = {};
+    TestSprite(Surface& screen, const std::vector<HBITMAP>& bitmaps)
+        : frames(bitmaps.size())
+    {
+        clear_sprite(&sprite);
+        begin_sprite_load(&sprite, static_cast<int>(frames.size()), frames.data());
+        for (size_t i = 0; i < bitmaps.size(); i++)
+            frames[i].bitmap = bitmaps[i];
+        finish_sprite_load(&sprite, screen.dc);
+        scene.mover = &sprite;
+    }
+    ~TestSprite()
+    {
+        destroy_sprite(&sprite);
+        scene.mover = nullptr;
+    }
+};
+
+// Frame 0: a solid block of red; frame 1: a blue square in the middle, the rest transparent.
+std::vector<HBITMAP> block_then_square(int w, int h)
+{
+    return {make_frame(w, h, COLOURS, [](int, int) { return 1; }),
+            make_frame(w, h, COLOURS, [w, h](int x, int y) {
+                return (x >= w / 4 && x < 3 * w / 4 && y >= h / 4 && y < 3 * h / 4) ? 2 : 0;
+            })};
+}
+
+// Checks every pixel: inside the sprite's rectangle the background ORed with the frame,
+// elsewhere the untouched background.
+void check_screen_shows(const Surface& screen, int sx, int sy, int w, int h,
+                        const std::function<uint32_t(int, int)>& frame_colour)
+{
+    GdiFlush();
+    int wrong = 0;
+    for (int y = 0; y < screen.height; y++)
+        for (int x = 0; x < screen.width; x++) {
+            uint32_t want = background(x, y);
+            if (x >= sx && x < sx + w && y >= sy && y < sy + h)
+                want |= frame_colour(x - sx, y - sy);
+            if (screen.at(x, y) != want && wrong++ < 5)
+                MESSAGE("pixel " << x << "," << y << " is " << std::hex << screen.at(x, y) << " not " << want);
+        }
+    CHECK(wrong == 0);
+}
+
+uint32_t red(int, int) { return 0xC00000; }
+
+}  // namespace
+
+TEST_CASE("a redraw in place with the next frame leaves no trace of the previous one")
+{
+    Surface screen(320, 240);
+    paint_background(screen);
+    TestSprite t(screen, block_then_square(40, 32));
+    draw_sprite(screen.dc, 100, 80, &t.sprite);
+    check_screen_shows(screen, 100, 80, 40, 32, red);
+    t.sprite.frame = 1;
+    draw_sprite(screen.dc, 100, 80, &t.sprite);
+    check_screen_shows(screen, 100, 80, 40, 32, [](int x, int y) {
+        return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u;
+    });
+}
+
+TEST_CASE("moving a sprite leaves no trail behind it")
+{
+    Surface screen(320, 240);
+    paint_background(screen);
+    TestSprite t(screen, block_then_square(40, 32));
+    draw_sprite(screen.dc, 100, 80, &t.sprite);
+
+    SUBCASE("a move by less than its size: the overlap shows the new frame")
+    {
+        t.sprite.frame = 1;
+        draw_sprite(screen.dc, 112, 87, &t.sprite);
+        check_screen_shows(screen, 112, 87, 40, 32, [](int x, int y) {
+            return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u;
+        });
+        CHECK(t.sprite.x == 112);
+        CHECK(t.sprite.y == 87);
+    }
+    SUBCASE("a move by more than its size puts back the whole old rectangle")
+    {
+        draw_sprite(screen.dc, 220, 180, &t.sprite);
+        check_screen_shows(screen, 220, 180, 40, 32, red);
+    }
+    SUBCASE("a long walk in small steps, up and left, leaves only the sprite where it ends")
+    {
+        for (int step = 1; step <= 20; step++)
+            draw_sprite(screen.dc, 100 - 3 * step, 80 - 2 * step, &t.sprite);
+        check_screen_shows(screen, 40, 40, 40, 32, red);
+    }
+}
+
+TEST_CASE("a sprite partly or wholly outside the window draws without error")
+{
+    Surface screen(320, 240);
+    paint_background(screen);
+    TestSprite t(screen, block_then_square(40, 32));
+    const POINT places[] = {{-20, -10}, {300, 225}, {-100, -100}, {1000, 1000}, {-39, 100}, {150, 239}};
+    for (const POINT& place : places) {
+        CAPTURE(place.x);
+        CAPTURE(place.y);
+        draw_sprite(screen.dc, place.x, place.y, &t.sprite);
+        check_screen_shows(screen, place.x, place.y, 40, 32, red);
+    }
+    draw_sprite(screen.dc, 100, 100, &t.sprite);
+    check_screen_shows(screen, 100, 100, 40, 32, red);
+}
+
+TEST_CASE("a sprite without its first picture has no size and is never drawn")
+{
+    Surface screen(200, 100);
+    paint_background(screen);
+    TestSprite t(screen, {nullptr, nullptr, nullptr});
+    CHECK(t.sprite.width == 0);
+    CHECK(t.sprite.height == 0);
+    draw_sprite(screen.dc, 50, 20, &t.sprite);
+    check_screen_shows(screen, 0, 0, 0, 0, red);
+    // It still travels, so the choreography keeps its rhythm.
+    CHECK(t.sprite.x == 50);
+    CHECK(t.sprite.y == 20);
+    CHECK(t.sprite.saved == nullptr);
+}
+
+TEST_CASE("a frame whose picture is missing shows nothing of its own")
+{
+    Surface screen(200, 100);
+    paint_background(screen);
+    TestSprite t(screen, {make_frame(30, 20, COLOURS, [](int, int) { return 3; }), nullptr});
+    draw_sprite(screen.dc, 40, 30, &t.sprite);
+    check_screen_shows(screen, 40, 30, 30, 20, [](int, int) { return 0x00C000u; });
+    t.sprite.frame = 1;
+    draw_sprite(screen.dc, 50, 35, &t.sprite);
+    check_screen_shows(screen, 0, 0, 0, 0, red);  // the background, all of it
+}
+
+TEST_CASE("a frame index past the last frame shows the last frame")
+{
+    Surface screen(200, 100);
+    paint_background(screen);
+    TestSprite t(screen, block_then_square(40, 32));
+    t.sprite.frame = 3;  // two frames: index 1 is the last
+    draw_sprite(screen.dc, 20, 20, &t.sprite);
+    check_screen_shows(screen, 20, 20, 40, 32, [](int x, int y) {
+        return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u;
+    });
+}
+
+TEST_CASE("each frame's palette is made from its own colour table, and short tables end in black")
+{
+    Surface screen(64, 64);
+    std::vector<uint32_t> full(256);
+    for (int i = 0; i < 256; i++)
+        full[i] = 0x010101u * uint32_t(i) ^ 0x400000u;
+    TestSprite t(screen, {make_frame(8, 8, full, [](int, int) { return 7; }),
+                          make_frame(8, 8, COLOURS, [](int, int) { return 1; }, 4)});
+    for (int j = 0; j < 256; j++) {
+        const PALETTEENTRY& e = t.frames[0].entries[j];
+        CHECK(((uint32_t(e.peRed) << 16) | (uint32_t(e.peGreen) << 8) | e.peBlue) == full[j]);
+        CHECK(e.peFlags == 0);
+    }
+    const PALETTEENTRY& red_entry = t.frames[1].entries[1];
+    CHECK(red_entry.peRed == 0xC0);
+    for (int j = 4; j < 256; j++) {
+        const PALETTEENTRY& e = t.frames[1].entries[j];
+        CHECK(e.peRed + e.peGreen + e.peBlue == 0);
+    }
+    for (const SpriteFrame& frame : t.frames) {
+        REQUIRE(frame.palette != nullptr);
+        PALETTEENTRY read[256];
+        CHECK(GetPaletteEntries(frame.palette, 0, 256, read) == 256);
+        CHECK(std::equal(read, read + 256, frame.entries, [](const PALETTEENTRY& a, const PALETTEENTRY& b) {
+            return a.peRed == b.peRed && a.peGreen == b.peGreen && a.peBlue == b.peBlue;
+        }));
+    }
+}
+
+TEST_CASE("the saver's own flare crosses a real window without a trail")
+{
+    TestWindow window(640, 480);
+    HDC dc = GetDC(window.handle);
+    static SpriteFrame frames[16];
+    Sprite flare;
+    clear_sprite(&flare);
+    load_sprite(&flare, dc, 16, frames, "SKYFLARE", app_instance);
+    REQUIRE(flare.width == 252);
+    REQUIRE(flare.height == 140);
+    scene.mover = &flare;
+    Surface shown(640, 480);
+    for (int step = 0; step < 12; step++) {
+        flare.frame = step % 16;
+        draw_sprite(dc, 360 - 25 * step, 300 - 20 * step, &flare);
+        capture_window(window.handle, shown);
+        // Outside the flare's rectangle the window is black; inside, the flare shows.
+        RECT inside = {flare.x, flare.y, flare.x + 252, flare.y + 140};
+        int stray = 0;
+        for (int y = 0; y < 480; y++)
+            for (int x = 0; x < 640; x++) {
+                POINT p = {x, y};
+                if (!PtInRect(&inside, p) && shown.at(x, y) != BLACK)
+                    stray++;
+            }
+        CHECK(stray == 0);
+        CHECK(shown.count_not(BLACK, inside) > 1000);
+    }
+    ReleaseDC(window.handle, dc);
+    destroy_sprite(&flare);
+    scene.mover = nullptr;
+}
+
+TEST_CASE("destroying the four sprites, in any order, frees each bitmap and palette exactly once")
+{
+    Surface screen(64, 64);
+    static SpriteFrame frames[4][17];
+    const char* prefixes[4] = {"SKYFLARE", "STARRY", "URL", "SKYFLARE"};
+    const int counts[4] = {17, 7, 6, 16};
+    const std::vector<std::vector<int>> orders = {{3, 2, 1, 0}, {0, 1, 2, 3}, {2, 0, 3, 1}};
+    for (const std::vector<int>& order : orders) {
+        Sprite sprites[4];
+        std::vector<HGDIOBJ> handles[4];
+        for (int s = 0; s < 4; s++) {
+            clear_sprite(&sprites[s]);
+            load_sprite(&sprites[s], screen.dc, counts[s], frames[s], prefixes[s], app_instance);
+            scene.mover = &sprites[s];
+            draw_sprite(screen.dc, 5, 5, &sprites[s]);  // so each holds a saved background too
+            for (int i = 0; i < counts[s]; i++) {
+                handles[s].push_back(frames[s][i].bitmap);
+                handles[s].push_back(frames[s][i].palette);
+            }
+            handles[s].push_back(sprites[s].saved);
+        }
+        std::vector<HGDIOBJ> sentinels;
+        for (int s : order) {
+            for (HGDIOBJ handle : handles[s])
+                REQUIRE(GetObjectType(handle) != 0);
+            destroy_sprite(&sprites[s]);
+            for (HGDIOBJ handle : handles[s])
+                CHECK(GetObjectType(handle) == 0);
+            CHECK(sprites[s].frames == nullptr);
+            CHECK(sprites[s].saved == nullptr);
+            // New objects may take the freed handles: a second delete would now hit them.
+            for (size_t i = 0; i < handles[s].size(); i++)
+                sentinels.push_back(CreateSolidBrush(RGB(1, 2, 3)));
+        }
+        for (int s = 0; s < 4; s++)
+            destroy_sprite(&sprites[s]);  // destroying again frees nothing more
+        for (HGDIOBJ sentinel : sentinels) {
+            CHECK(GetObjectType(sentinel) == OBJ_BRUSH);
+            DeleteObject(sentinel);
+        }
+    }
+    scene.mover = nullptr;
+}
