@@ -1,0 +1,326 @@
+// test_sequence.cpp --- the choreography: states, timing, girl changes and what the screen shows.
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "girls/catalogue.h"
+#include "girls/settings.h"
+#include "scene/cast.h"
+#include "scene/sequence.h"
+#include "support/support.h"
+
+namespace {
+
+typedef std::vector<std::pair<int, int>> Runs;  // (state, ticks spent in it)
+
+int index_of_module(const char* file_name)
+{
+    for (int i = 0; i < module_count; i++)
+        if (std::string(girl_modules[i].file_name) == file_name)
+            return i;
+    return -1;
+}
+
+// The scene on a 640 x 480 off-screen surface, started as the saver window starts it.
+struct Stage {
+    Surface screen{640, 480};
+    Stage(int mode, const char* girl_file, int width = 640, int height = 480)
+    {
+        scan_girl_modules();
+        Mode = mode;
+        Girl = girl_file ? index_of_module(girl_file) : Girl;
+        load_scene_sprites(screen.dc);
+        scene.screen_width = width;
+        scene.screen_height = height;
+        start_sequence();
+    }
+    ~Stage() { destroy_scene_sprites(); }
+    void tick() { scene_tick(screen.dc); }
+    bool run_until(int state, int limit = 2000)
+    {
+        for (int i = 0; i < limit; i++) {
+            if (scene.state == state)
+                return true;
+            tick();
+        }
+        return false;
+    }
+    // Ticks through one whole cycle, from state 0 back to state 0, counting each state's ticks.
+    Runs cycle()
+    {
+        Runs runs;
+        for (int ticks = 0; ticks < 5000; ticks++) {
+            int state = scene.state;
+            tick();
+            if (runs.empty() || runs.back().first != state)
+                runs.push_back({state, 0});
+            runs.back().second++;
+            if (state != 0 && scene.state == 0)
+                break;
+        }
+        return runs;
+    }
+};
+
+// "state:ticks" pairs, readable when a comparison fails.
+std::string describe(const Runs& runs)
+{
+    std::string text;
+    for (const auto& [state, ticks] : runs)
+        text += std::to_string(state) + ":" + std::to_string(ticks) + " ";
+    return text;
+}
+
+RECT rect_of(const Sprite& s) { return {s.x, s.y, s.x + s.width, s.y + s.height}; }
+
+// Non-black pixels outside the given rectangles.
+int stray_pixels(const Surface& screen, std::vector<RECT> visible)
+{
+    GdiFlush();
+    int stray = 0;
+    for (int y = 0; y < screen.height; y++)
+        for (int x = 0; x < screen.width; x++) {
+            POINT p = {x, y};
+            bool inside = false;
+            for (const RECT& r : visible)
+                inside = inside || PtInRect(&r, p);
+            if (!inside && screen.at(x, y) != BLACK)
+                stray++;
+        }
+    return stray;
+}
+
+}  // namespace
+
+TEST_CASE("one whole cycle on a 640 x 480 screen, state by state")
+{
+    install_sample_girls();
+    Stage stage(0, "lumidoll.aur");
+    REQUIRE(girl_sprite.width == 132);
+    REQUIRE(girl_sprite.height == 200);
+    // Worked out by hand from the table for the 132 x 200 ballerina and the 252 x 140 flare:
+    // girl steps (9, 13), flare steps (11, 12). The girl falls from -200 past (480-200)/2 = 140
+    // in 27 ticks and from 151 past 480 in 26; the flare rises from 480 above 120-70 = 50 in
+    // 36 ticks and from 48 above -140 in 16. Pauses last 5 ticks; the sky fades in over 7
+    // and holds 2, the banner 6 and 4; the fade-outs end when the mover's frame is back at 0:
+    // 8 ticks for the girl (frames 10..16, 0) and 6 for the flare (11..15, 0).
+    const Runs expected = {
+        {0, 27}, {1, 5}, {2, 7}, {200, 2}, {201, 8}, {3, 5}, {4, 26},
+        {5, 36}, {6, 5}, {7, 6}, {700, 4}, {701, 6}, {8, 5}, {9, 16},
+        {10, 27}, {11, 5}, {12, 7}, {1200, 2}, {1201, 8}, {13, 5}, {14, 26},
+        {15, 36}, {16, 5}, {17, 6}, {1700, 4}, {1701, 6}, {18, 5}, {19, 16},
+    };
+    for (int round = 0; round < 2; round++) {
+        CAPTURE(round);
+        Runs runs = stage.cycle();
+        CHECK(describe(runs) == describe(expected));
+    }
+    CHECK(scene.gx == 9);
+    CHECK(scene.gy == 13);
+}
+
+TEST_CASE("the overlays take their corners and the movers their entrances")
+{
+    install_sample_girls();
+    Stage stage(0, "lumidoll.aur");
+    CHECK(scene.mover == &girl_sprite);
+    CHECK(girl_sprite.x == -132);
+    CHECK(girl_sprite.y == -200);
+    REQUIRE(stage.run_until(2));
+    CHECK(sky_sprite.x == 640 - 32 - 332);
+    CHECK(sky_sprite.y == 24);
+    REQUIRE(stage.run_until(5));
+    CHECK(scene.mover == &flare_sprite);
+    CHECK(flare_sprite.x == 640);
+    CHECK(flare_sprite.y == 480);
+    REQUIRE(stage.run_until(7));
+    CHECK(banner_sprite.x == 32);
+    CHECK(banner_sprite.y == 480 - 24 - 253);
+    REQUIRE(stage.run_until(10));
+    CHECK(scene.mover == &girl_sprite);
+    CHECK(girl_sprite.x == 640);
+    CHECK(girl_sprite.y == -200);
+    REQUIRE(stage.run_until(12));
+    CHECK(sky_sprite.x == 32);
+    CHECK(sky_sprite.y == 24);
+    REQUIRE(stage.run_until(15));
+    CHECK(flare_sprite.x == -252);
+    CHECK(flare_sprite.y == 480);
+    REQUIRE(stage.run_until(17));
+    CHECK(banner_sprite.x == 640 - 32 - 432);
+    CHECK(banner_sprite.y == 480 - 24 - 253);
+    REQUIRE(stage.run_until(0));
+    CHECK(girl_sprite.x == -132);
+    CHECK(girl_sprite.y == -200);
+}
+
+TEST_CASE("single girl mode keeps one girl for ever; random mode reloads her twice a cycle")
+{
+    remove_installed_girls();
+    install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");
+
+    SUBCASE("Mode 0: the same pictures, cycle after cycle")
+    {
+        Stage stage(0, "lumidoll.mir");
+        HBITMAP first = girl_sprite.frames[0].bitmap;
+        for (int half = 0; half < 6; half++) {
+            REQUIRE(stage.run_until(half % 2 ? 15 : 5));
+            CHECK(girl_sprite.frames[0].bitmap == first);
+            CHECK(girl_sprite.saved != nullptr);  // she was not reloaded: her background stays
+            stage.tick();
+        }
+        CHECK(Girl == 0);
+    }
+    SUBCASE("Mode 1 with one module: the pick is the same girl and she is reloaded anyway")
+    {
+        Stage stage(1, "lumidoll.mir");
+        for (int half = 0; half < 6; half++) {
+            REQUIRE(stage.run_until(half % 2 ? 14 : 4));
+            REQUIRE(girl_sprite.saved != nullptr);
+            REQUIRE(stage.run_until(half % 2 ? 15 : 5));
+            CHECK(girl_sprite.saved == nullptr);  // a fresh load has no saved background
+            CHECK(girl_sprite.frames[0].bitmap != nullptr);
+            CHECK(Girl == 0);
+        }
+    }
+}
+
+TEST_CASE("a new girl of another size gets her own travel steps")
+{
+    remove_installed_girls();
+    install_girl(sample_girl_path("lumidoll.aur"), "lumidoll.aur");  // 132 x 200
+    install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");  // 168 x 180
+    Stage stage(1, "lumidoll.aur");
+    pick_random_girl();  // seeds the generator; then a fixed sequence of picks
+    Girl = index_of_module("lumidoll.aur");
+    srand(7);
+    int sizes_seen = 0;
+    int last_width = girl_sprite.width;
+    for (int change = 0; change < 12; change++) {
+        REQUIRE(stage.run_until(change % 2 ? 15 : 5));
+        CHECK(scene.gx == (girl_sprite.width + 320) / 50);
+        CHECK(scene.gy == (girl_sprite.height + 480) / 50);
+        if (girl_sprite.width != last_width)
+            sizes_seen++;
+        last_width = girl_sprite.width;
+        stage.tick();
+    }
+    CHECK(sizes_seen > 0);
+    install_sample_girls();
+}
+
+TEST_CASE("every travel step is at least one pixel on every screen size")
+{
+    const int girl_sizes[][2] = {{132, 200}, {168, 180}, {120, 220}, {0, 0}, {1, 1}};
+    int checked = 0;
+    for (int w = 100; w <= 7680; w += (w < 800 ? 7 : 97)) {
+        for (int h = 50; h <= 4320; h += (h < 600 ? 11 : 89)) {
+            for (const auto& girl : girl_sizes) {
+                scene.screen_width = w;
+                scene.screen_height = h;
+                compute_steps(girl[0], girl[1], 252, 140);
+                REQUIRE(scene.gx >= 1);
+                REQUIRE(scene.gy >= 1);
+                REQUIRE(scene.fx >= 1);
+                REQUIRE(scene.fy >= 1);
+                checked++;
+            }
+        }
+    }
+    scene.screen_width = 7680;
+    scene.screen_height = 4320;
+    compute_steps(0, 0, 252, 140);
+    CHECK(scene.gx >= 1);
+    scene.screen_width = 640;
+    scene.screen_height = 480;
+    compute_steps(132, 200, 252, 140);
+    CHECK(scene.fx == 11);
+    CHECK(scene.fy == 12);
+    CHECK(scene.mx == 32);
+    CHECK(scene.my == 24);
+    CHECK(checked > 1000);
+}
+
+TEST_CASE("what the screen shows: overlays at their corners, black elsewhere, no trails")
+{
+    install_sample_girls();
+    Stage stage(0, "lumidoll.lyr");
+    Surface& screen = stage.screen;
+
+    SUBCASE("the sky during its hold, beside the resting girl")
+    {
+        REQUIRE(stage.run_until(200));
+        stage.tick();
+        RECT sky = rect_of(sky_sprite);
+        CHECK(sky.left == 276);
+        CHECK(sky.top == 24);
+        CHECK(screen.count_not(BLACK, sky) > 2000);
+        CHECK(screen.count_not(BLACK, rect_of(girl_sprite)) > 1000);
+        CHECK(stray_pixels(screen, {sky, rect_of(girl_sprite)}) == 0);
+    }
+    SUBCASE("a rising flare leaves no trail, and the faded sky is gone")
+    {
+        REQUIRE(stage.run_until(5));
+        for (int i = 0; i < 20; i++)
+            stage.tick();
+        CHECK(screen.count_not(BLACK, rect_of(flare_sprite)) > 1000);
+        CHECK(stray_pixels(screen, {rect_of(flare_sprite)}) == 0);
+    }
+    SUBCASE("the banner at the bottom left during its hold, and nothing else but the flare")
+    {
+        REQUIRE(stage.run_until(700));
+        stage.tick();
+        RECT banner = rect_of(banner_sprite);
+        CHECK(banner.left == 32);
+        CHECK(banner.top == 203);
+        CHECK(screen.count_not(BLACK, banner) > 5000);
+        CHECK(stray_pixels(screen, {banner, rect_of(flare_sprite)}) == 0);
+    }
+    SUBCASE("after a whole cycle only the girl, coming in again, is on the screen")
+    {
+        stage.cycle();
+        stage.tick();
+        CHECK(stray_pixels(screen, {rect_of(girl_sprite)}) == 0);
+    }
+}
+
+TEST_CASE("random mode without any module keeps the girl and the rhythm going")
+{
+    remove_installed_girls();
+    Girl = 2;
+    Stage stage(1, nullptr);
+    CHECK(girl_sprite.width == 0);
+    // Worked out by hand for a girl without pictures: she has no size, steps (6, 9); she
+    // falls from 0 past 240 in 27 ticks and from 243 past 480 in 27; the rest as usual.
+    const Runs expected = {
+        {0, 27}, {1, 5}, {2, 7}, {200, 2}, {201, 8}, {3, 5}, {4, 27},
+        {5, 36}, {6, 5}, {7, 6}, {700, 4}, {701, 6}, {8, 5}, {9, 16},
+        {10, 27}, {11, 5}, {12, 7}, {1200, 2}, {1201, 8}, {13, 5}, {14, 27},
+        {15, 36}, {16, 5}, {17, 6}, {1700, 4}, {1701, 6}, {18, 5}, {19, 16},
+    };
+    CHECK(describe(stage.cycle()) == describe(expected));
+    CHECK(Girl == 2);
+    // The flare and the overlays still play: the banner is on the screen during its hold.
+    REQUIRE(stage.run_until(700));
+    stage.tick();
+    CHECK(stage.screen.count_not(BLACK, rect_of(banner_sprite)) > 5000);
+    install_sample_girls();
+}
+
+TEST_CASE("an unknown state number makes a tick do nothing")
+{
+    install_sample_girls();
+    Stage stage(0, "lumidoll.aur");
+    for (int i = 0; i < 10; i++)
+        stage.tick();
+    GdiFlush();
+    std::vector<uint32_t> before(stage.screen.bits, stage.screen.bits + 640 * 480);
+    scene.state = 42;
+    int x = girl_sprite.x, y = girl_sprite.y;
+    stage.tick();
+    GdiFlush();
+    CHECK(scene.state == 42);
+    CHECK(girl_sprite.x == x);
+    CHECK(girl_sprite.y == y);
+    CHECK(std::equal(before.begin(), before.end(), stage.screen.bits));
+}
