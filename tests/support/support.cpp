@@ -353,3 +353,88 @@ void delete_user_value(const char* key, const char* name)
     RegDeleteValueA(handle, name);
     RegCloseKey(handle);
 }
+
+std::string fixture_path(const std::string& file_name) { return build_path("tests/fixtures/" + file_name); }
+
+void install_password_library(const char* fixture)
+{
+    remove_path(system_path("PASSWORD.CPL"));
+    if (fixture)
+        install_girl(fixture_path(fixture), "PASSWORD.CPL");
+}
+
+void clear_stand_in_notes()
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\SkyFlareTests");
+}
+
+DWORD stand_in_note(const char* name)
+{
+    DWORD value = 0, size = sizeof value;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\SkyFlareTests", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+        RegCloseKey(key);
+    }
+    return value;
+}
+
+void use_password(DWORD value) { set_user_dword("Control Panel\\Desktop", "ScreenSaveUsePassword", value); }
+
+BOOL saver_running_state()
+{
+    BOOL running = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+    return running;
+}
+
+void set_saver_running_state(BOOL running)
+{
+    UINT scratch = 0;
+    SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(running), &scratch, 0);
+}
+
+static void** import_slot(const char* dll, const char* function)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name; entry++) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData; names++, slots++) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (lstrcmpA(reinterpret_cast<char*>(by_name->Name), function) == 0)
+                return reinterpret_cast<void**>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+static void write_slot(void** slot, void* value)
+{
+    DWORD protection;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+}
+
+ImportSpy::ImportSpy(const char* dll, const char* function, void* replacement)
+{
+    slot = import_slot(dll, function);
+    REQUIRE_MESSAGE(slot != nullptr, function);
+    original = *slot;
+    write_slot(slot, replacement);
+}
+
+ImportSpy::~ImportSpy()
+{
+    if (slot)
+        write_slot(slot, original);
+}

@@ -91,3 +91,22 @@ void set_user_string(const char* key, const char* name, const char* value);
 void set_user_dword(const char* key, const char* name, DWORD value);
 void set_user_binary(const char* key, const char* name, const void* data, DWORD size);
 void delete_user_value(const char* key, const char* name);
+
+// The stand-in password libraries and what they noted (see fixtures/stand_in_registry.h).
+std::string fixture_path(const std::string& file_name);
+void install_password_library(const char* fixture);  // nullptr removes it
+void clear_stand_in_notes();
+DWORD stand_in_note(const char* name);
+void use_password(DWORD value);  // "ScreenSaveUsePassword" as a number
+BOOL saver_running_state();
+void set_saver_running_state(BOOL running);
+
+// Puts a function of this program's own in place of a system function it imports, for calls
+// whose effect the platform does not show (Wine keeps no system palette use on true colour).
+// The original is put back when the object goes.
+struct ImportSpy {
+    void** slot = nullptr;
+    void* original = nullptr;
+    ImportSpy(const char* dll, const char* function, void* replacement);
+    ~ImportSpy();
+};

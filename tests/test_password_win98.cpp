@@ -1,0 +1,278 @@
+// test_password_win98.cpp --- the password hooks on the Windows 95 family, with stand-in libraries.
+//
+// Wine reports the Windows 95 family to this program (see support/main.cpp). The test cases
+// run in file order: the first one needs a process that has not checked a password yet.
+#include "host/host.h"
+#include "scene/scene_window.h"
+#include "scene/sequence.h"
+#include "support/support.h"
+
+namespace {
+
+int timer_messages;
+
+// A saver-like window: the scene layer, then the close rules.
+LRESULT CALLBACK saver_like_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_TIMER)
+        timer_messages++;
+    return scene_proc(window, message, wparam, lparam);
+}
+
+struct Win98 {
+    Win98()
+    {
+        OSVERSIONINFOA version = {};
+        version.dwOSVersionInfoSize = sizeof version;
+        GetVersionExA(&version);
+        REQUIRE(version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS);
+        is_win9x = 1;
+        closing = 0;
+        checking_password = 0;
+        preview_mode = 0;
+        clear_stand_in_notes();
+        set_saver_running_state(FALSE);
+    }
+    ~Win98()
+    {
+        unload_password_verifier();
+        install_password_library(nullptr);
+        delete_user_value("Control Panel\\Desktop", "ScreenSaveUsePassword");
+        closing = 0;
+        set_saver_running_state(FALSE);
+    }
+};
+
+// The verifier's answer and how long it takes to give it.
+void verifier_answers(DWORD answer, DWORD delay_ms)
+{
+    set_user_dword("Software\\SkyFlareTests", "Answer", answer);
+    set_user_dword("Software\\SkyFlareTests", "DelayMs", delay_ms);
+}
+
+struct SaverLikeWindow : TestWindow {
+    SaverLikeWindow() : TestWindow(320, 240, prepare())
+    {
+        timer_messages = 0;
+        SetForegroundWindow(handle);  // the cursor shown is the foreground window's
+    }
+    // As the saver window does on creation: the pointer's place is the reference point.
+    static WNDPROC prepare()
+    {
+        GetCursorPos(&saved_cursor);
+        return saver_like_window;
+    }
+    void request_close()
+    {
+        PostMessageA(handle, WM_CLOSE, 0, 0);
+        pump_messages();
+    }
+};
+
+}  // namespace
+
+TEST_CASE("the first check is never held back, and a refused check holds the next ones for 200 ms")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    verifier_answers(0, 0);
+    load_password_verifier();
+    SaverLikeWindow saver;
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 1);
+    CHECK(stand_in_note("Window") == static_cast<DWORD>(reinterpret_cast<UINT_PTR>(saver.handle)));
+    saver.request_close();  // at once: refused without asking
+    CHECK(stand_in_note("Calls") == 1);
+    CHECK(IsWindow(saver.handle));
+    Sleep(260);
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 2);
+    CHECK(IsWindow(saver.handle));
+    CHECK(closing == 0);
+}
+
+TEST_CASE("a refused password keeps the saver, hides the cursor and moves the reference point")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    verifier_answers(0, 0);
+    load_password_verifier();
+    // The pointer rests before the saver starts, so no movement of it asks for a close.
+    SetCursorPos(123, 97);
+    REQUIRE(wait_until([] { POINT p; GetCursorPos(&p); return p.x == 123 && p.y == 97; }));
+    saved_cursor = {123, 97};
+    SaverLikeWindow saver;
+    Sleep(260);
+    pump_messages();
+    saved_cursor = {1, 1};
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 1);
+    CHECK(IsWindow(saver.handle));
+    CHECK(GetCursor() == nullptr);
+    CHECK(saved_cursor.x == 123);
+    CHECK(saved_cursor.y == 97);
+}
+
+TEST_CASE("while the password is asked the scene keeps animating")
+{
+    Win98 platform;
+    install_sample_girls();
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    verifier_answers(0, 1500);
+    load_password_verifier();
+    SaverLikeWindow saver;
+    REQUIRE(wait_until([] { return timer_messages >= 3; }));
+    Sleep(260);
+    int state_ticks_before = timer_messages;
+    POINT mover_before = {scene.mover->x, scene.mover->y};
+    int state_before = scene.state;
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 1);
+    CHECK(stand_in_note("TimersSeen") >= 5);
+    CHECK(timer_messages - state_ticks_before >= 5);
+    bool moved = scene.mover->x != mover_before.x || scene.mover->y != mover_before.y ||
+                 scene.state != state_before;
+    CHECK(moved);
+    CHECK(IsWindow(saver.handle));
+}
+
+TEST_CASE("an accepted password closes the saver")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    verifier_answers(1, 0);
+    load_password_verifier();
+    SaverLikeWindow saver;
+    Sleep(260);
+    saver.request_close();
+    CHECK(wait_until([&] { return !IsWindow(saver.handle); }));
+    CHECK(closing != 0);
+    CHECK(stand_in_note("Calls") == 1);
+}
+
+TEST_CASE("with a password in force the running state is set while the verifier is loaded")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    load_password_verifier();
+    CHECK(stand_in_note("Loads") == 1);
+    CHECK(saver_running_state() == TRUE);
+    unload_password_verifier();
+    CHECK(stand_in_note("Unloads") == 1);
+    CHECK(saver_running_state() == FALSE);
+}
+
+TEST_CASE("without a password in force the verifier is not loaded and the first request closes")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    SUBCASE("the value is 0") { use_password(0); }
+    SUBCASE("the value is missing") { delete_user_value("Control Panel\\Desktop", "ScreenSaveUsePassword"); }
+    load_password_verifier();
+    CHECK(stand_in_note("Loads") == 0);
+    CHECK(saver_running_state() == FALSE);
+    SaverLikeWindow saver;
+    CHECK(SendMessageA(saver.handle, PASSWORD_MESSAGE, 0, 0) == 1);  // no verifier: may close
+    saver.request_close();
+    CHECK(wait_until([&] { return !IsWindow(saver.handle); }));
+    CHECK(closing == 1);
+    unload_password_verifier();
+    CHECK(saver_running_state() == FALSE);
+}
+
+TEST_CASE("a password library without the verifier is loaded, freed again, and changes nothing")
+{
+    Win98 platform;
+    install_password_library("password_without_verifier.dll");
+    use_password(1);
+    set_saver_running_state(TRUE);  // whatever the state is, it is left alone
+    load_password_verifier();
+    CHECK(stand_in_note("Loads") == 1);
+    CHECK(stand_in_note("Unloads") == 1);
+    CHECK(saver_running_state() == TRUE);
+    set_saver_running_state(FALSE);
+    load_password_verifier();
+    CHECK(stand_in_note("Loads") == 2);
+    CHECK(saver_running_state() == FALSE);
+}
+
+TEST_CASE("the stored password flag reads short values as their bytes, and longer ones as none")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    struct Case {
+        std::vector<BYTE> bytes;
+        bool in_force;
+    };
+    const Case cases[] = {
+        {{1}, true}, {{0, 1}, true}, {{0, 0}, false}, {{0, 0, 0}, false}, {{1, 0, 0, 0}, true},
+        {{0, 0, 0, 0}, false}, {{1, 0, 0, 0, 0}, false}, {{1, 1, 1, 1, 1, 1, 1, 1}, false}, {{}, false},
+    };
+    DWORD loads = 0;
+    for (const Case& c : cases) {
+        CAPTURE(c.bytes.size());
+        set_user_binary("Control Panel\\Desktop", "ScreenSaveUsePassword", c.bytes.data(),
+                        static_cast<DWORD>(c.bytes.size()));
+        load_password_verifier();
+        DWORD now = stand_in_note("Loads");
+        CHECK((now > loads) == c.in_force);
+        loads = now;
+        unload_password_verifier();
+    }
+    set_user_string("Control Panel\\Desktop", "ScreenSaveUsePassword", "1");  // text counts too
+    load_password_verifier();
+    CHECK(stand_in_note("Loads") == loads + 1);
+}
+
+TEST_CASE("the password library is taken only from the system directory")
+{
+    Win98 platform;
+    install_password_library(nullptr);
+    use_password(1);
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string beside = std::string(program).substr(0, std::string(program).rfind('\\') + 1) + "PASSWORD.CPL";
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    std::string in_cwd = std::string(cwd) + "\\PASSWORD.CPL";
+    REQUIRE(CopyFileA(fixture_path("password_stand_in.dll").c_str(), beside.c_str(), FALSE));
+    CopyFileA(fixture_path("password_stand_in.dll").c_str(), in_cwd.c_str(), FALSE);
+    load_password_verifier();
+    CHECK(stand_in_note("Loads") == 0);
+    CHECK(saver_running_state() == FALSE);
+    SaverLikeWindow saver;
+    saver.request_close();
+    CHECK(wait_until([&] { return !IsWindow(saver.handle); }));  // no verifier: it closes
+    remove_path(beside);
+    remove_path(in_cwd);
+}
+
+TEST_CASE("the password change asks the network provider library with SCRSAVE and the owner")
+{
+    Win98 platform;
+    std::string mpr = system_path("MPR.DLL");
+    std::string kept = system_path("mpr-kept.dll");
+    REQUIRE(MoveFileExA(mpr.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING));
+    REQUIRE(CopyFileA(fixture_path("mpr_stand_in.dll").c_str(), mpr.c_str(), FALSE));
+    TestWindow owner(100, 100);
+    change_password(owner.handle);
+    CHECK(stand_in_note("ChangeCalls") == 1);
+    CHECK(stand_in_note("Owner") == static_cast<DWORD>(reinterpret_cast<UINT_PTR>(owner.handle)));
+    CHECK(stand_in_note("Reserved1") == 0);
+    CHECK(stand_in_note("Reserved2") == 0);
+    HKEY key;
+    char provider[32] = "";
+    DWORD size = sizeof provider;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\SkyFlareTests", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "Provider", nullptr, nullptr, reinterpret_cast<BYTE*>(provider), &size);
+        RegCloseKey(key);
+    }
+    CHECK(std::string(provider) == "SCRSAVE");
+    REQUIRE(MoveFileExA(kept.c_str(), mpr.c_str(), MOVEFILE_REPLACE_EXISTING));
+}
