@@ -1,0 +1,334 @@
+// test_dialog.cpp --- the configuration dialog, driven through its controls as a user would.
+#include <algorithm>
+
+#include "girls/catalogue.h"
+#include "girls/config_dialog.h"
+#include "girls/settings.h"
+#include "host/host.h"
+#include "resources/resource_ids.h"
+#include "support/support.h"
+
+namespace {
+
+std::function<void(HWND)> dialog_script;
+bool script_ran;
+
+// Runs once the dialog is up, from inside its own modal loop.
+void CALLBACK run_script(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = FindWindowA("#32770", "Screen Glimmer");
+    if (!dialog || script_ran || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, timer);
+    script_ran = true;
+    // The user sees the dialog fully drawn before touching it.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    dialog_script(dialog);
+}
+
+// Opens the real dialog and lets the script play the user; gives the dialog's result.
+INT_PTR run_dialog(const std::function<void(HWND)>& script, HWND owner = nullptr)
+{
+    dialog_script = script;
+    script_ran = false;
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, run_script);
+    INT_PTR result = open_config_dialog(owner);
+    KillTimer(nullptr, timer);
+    CHECK(script_ran);
+    return result;
+}
+
+bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+bool list_enabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_GIRL_LIST)) != 0; }
+LRESULT selection(HWND dialog) { return SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_GETCURSEL, 0, 0); }
+
+void click(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
+
+// Chooses a title the way a user's pick does: the selection, then the notification.
+void choose(HWND dialog, int position)
+{
+    SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_GIRL_LIST, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_GIRL_LIST)));
+}
+
+std::vector<std::string> list_items(HWND dialog)
+{
+    std::vector<std::string> items;
+    LRESULT count = SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        char text[64] = "";
+        SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        items.push_back(text);
+    }
+    return items;
+}
+
+void store(int mode, int girl)
+{
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=" + std::to_string(mode) + "\r\nGirl=" +
+                   std::to_string(girl) + "\r\n");
+}
+
+std::vector<std::string> directory_titles()
+{
+    scan_girl_modules();
+    std::vector<std::string> titles;
+    for (int i = 0; i < module_count; i++)
+        titles.push_back(girl_modules[i].title);
+    return titles;
+}
+
+// The placeholder's rectangle in the dialog's client area.
+RECT logo_place(HWND dialog)
+{
+    RECT place;
+    GetWindowRect(GetDlgItem(dialog, IDC_LOGO_PLACE), &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+uint32_t dialog_face()
+{
+    COLORREF c = GetSysColor(COLOR_BTNFACE);
+    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+HBITMAP loaded_logo;
+decltype(&LoadImageA) real_load_image;
+HANDLE WINAPI spy_load_image(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags)
+{
+    HANDLE image = real_load_image(module, name, type, cx, cy, flags);
+    if (name == MAKEINTRESOURCEA(IDB_LOGO))
+        loaded_logo = static_cast<HBITMAP>(image);
+    return image;
+}
+
+}  // namespace
+
+TEST_CASE("a single stored girl opens checked and selected")
+{
+    install_sample_girls();
+    std::vector<std::string> titles = directory_titles();
+    store(0, 2);
+    INT_PTR result = run_dialog([&](HWND dialog) {
+        CHECK(checked(dialog, IDC_SINGLE_GIRL));
+        CHECK_FALSE(checked(dialog, IDC_RANDOM_GIRLS));
+        CHECK(list_enabled(dialog));
+        CHECK(selection(dialog) == 2);
+        CHECK(list_items(dialog) == titles);  // titles in the table's order
+        click(dialog, IDCANCEL);
+    });
+    CHECK(result == 2);
+}
+
+TEST_CASE("random girls open with the list disabled, and Single Girl enables it")
+{
+    install_sample_girls();
+    store(1, 1);
+    run_dialog([&](HWND dialog) {
+        CHECK(checked(dialog, IDC_RANDOM_GIRLS));
+        CHECK_FALSE(checked(dialog, IDC_SINGLE_GIRL));
+        CHECK_FALSE(list_enabled(dialog));
+        CHECK(selection(dialog) == 1);  // the last girl shown, greyed
+        click(dialog, IDC_SINGLE_GIRL);
+        CHECK(list_enabled(dialog));
+        CHECK(checked(dialog, IDC_SINGLE_GIRL));
+        click(dialog, IDC_RANDOM_GIRLS);
+        CHECK_FALSE(list_enabled(dialog));
+        click(dialog, IDCANCEL);
+    });
+}
+
+TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
+{
+    install_sample_girls();
+    SUBCASE("Random Girls and OK store Mode 1 and the girl as she was, whatever the list shows")
+    {
+        store(0, 2);
+        INT_PTR result = run_dialog([&](HWND dialog) {
+            choose(dialog, 0);
+            click(dialog, IDC_RANDOM_GIRLS);
+            click(dialog, IDOK);
+        });
+        CHECK(result == 1);
+        CHECK(profile_value("Mode") == "1");
+        CHECK(profile_value("Girl") == "2");
+    }
+    SUBCASE("Single Girl, another title and OK store that girl")
+    {
+        store(1, 0);
+        INT_PTR result = run_dialog([&](HWND dialog) {
+            click(dialog, IDC_SINGLE_GIRL);
+            choose(dialog, 2);
+            click(dialog, IDOK);
+        });
+        CHECK(result == 1);
+        CHECK(profile_value("Mode") == "0");
+        CHECK(profile_value("Girl") == "2");
+    }
+    SUBCASE("Single Girl, another title and Cancel leave the file as it was")
+    {
+        store(1, 0);
+        std::string before = read_settings();
+        INT_PTR result = run_dialog([&](HWND dialog) {
+            click(dialog, IDC_SINGLE_GIRL);
+            choose(dialog, 2);
+            click(dialog, IDCANCEL);
+        });
+        CHECK(result == 2);
+        CHECK(read_settings() == before);
+    }
+    SUBCASE("the close box is Cancel")
+    {
+        store(0, 1);
+        std::string before = read_settings();
+        INT_PTR result = run_dialog([&](HWND dialog) {
+            choose(dialog, 0);
+            SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+        CHECK(result == 2);
+        CHECK(read_settings() == before);
+    }
+    SUBCASE("Enter is OK and Escape is Cancel")
+    {
+        store(1, 1);
+        INT_PTR result = run_dialog([&](HWND dialog) {
+            click(dialog, IDC_SINGLE_GIRL);
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        CHECK(result == 1);
+        CHECK(profile_value("Mode") == "0");
+        std::string before = read_settings();
+        result = run_dialog([&](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+        CHECK(result == 2);
+        CHECK(read_settings() == before);
+    }
+}
+
+TEST_CASE("a stored girl past the list opens with no selection, and OK then stores -1")
+{
+    install_sample_girls();
+    store(0, 7);
+    INT_PTR result = run_dialog([&](HWND dialog) {
+        CHECK(selection(dialog) == CB_ERR);
+        click(dialog, IDC_SINGLE_GIRL);
+        click(dialog, IDOK);
+    });
+    CHECK(result == 1);
+    CHECK(profile_value("Mode") == "0");
+    CHECK(profile_value("Girl") == "-1");
+    SUBCASE("and with no module at all the list is empty")
+    {
+        remove_installed_girls();
+        store(0, 0);
+        run_dialog([&](HWND dialog) {
+            CHECK(list_items(dialog).empty());
+            click(dialog, IDOK);
+        });
+        CHECK(profile_value("Girl") == "-1");
+        install_sample_girls();
+    }
+}
+
+TEST_CASE("a module that cannot be read is an empty line in the list")
+{
+    install_sample_girls();
+    write_file(system_path("lumidoll.bad"), "not a module");
+    std::vector<std::string> titles = directory_titles();
+    REQUIRE(titles.size() == 4);
+    store(0, 0);
+    run_dialog([&](HWND dialog) {
+        std::vector<std::string> items = list_items(dialog);
+        CHECK(items == titles);
+        CHECK(std::count(items.begin(), items.end(), std::string()) == 1);
+        click(dialog, IDCANCEL);
+    });
+    remove_path(system_path("lumidoll.bad"));
+}
+
+TEST_CASE("the logo fills the dialog's lower part, also after being covered and uncovered")
+{
+    install_sample_girls();
+    store(0, 0);
+    run_dialog([&](HWND dialog) {
+        RECT client;
+        GetClientRect(dialog, &client);
+        RECT place = logo_place(dialog);
+        CHECK(place.left == 0);
+        CHECK(place.right == client.right);  // the full width
+        CHECK(place.bottom <= client.bottom);
+        CHECK(place.bottom - place.top > 60);
+        Surface shown(client.right, client.bottom);
+        auto check_logo = [&] {
+            capture_window(dialog, shown);
+            RECT inner = {place.left, place.top, place.right, place.bottom};
+            int area = (inner.right - inner.left) * (inner.bottom - inner.top);
+            // The dialog's own face shows nowhere in the placeholder: the logo covers it all,
+            // and its night sky reaches both edges.
+            CHECK(shown.count_not(dialog_face(), inner) > area * 95 / 100);
+            CHECK(shown.count_not(dialog_face(), {0, place.top, 1, place.bottom}) >= place.bottom - place.top - 3);
+            CHECK(shown.count_not(dialog_face(), {client.right - 1, place.top, client.right, place.bottom}) >=
+                  place.bottom - place.top - 3);
+            // Above the placeholder the dialog is its plain self.
+            CHECK(shown.at(client.right - 3, place.top - 3) == dialog_face());
+        };
+        check_logo();
+        {
+            RECT window;
+            GetWindowRect(dialog, &window);
+            TestWindow cover(window.right, window.bottom, nullptr, WS_EX_TOPMOST);
+        }
+        pump_messages();
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        check_logo();
+        click(dialog, IDCANCEL);
+    });
+}
+
+TEST_CASE("the logo is freed however the dialog ends")
+{
+    install_sample_girls();
+    store(0, 0);
+    ImportSpy spy("user32.dll", "LoadImageA", reinterpret_cast<void*>(spy_load_image));
+    real_load_image = reinterpret_cast<decltype(&LoadImageA)>(spy.original);
+    for (int how = 0; how < 4; how++) {
+        CAPTURE(how);
+        loaded_logo = nullptr;
+        INT_PTR result = run_dialog([&](HWND dialog) {
+            REQUIRE(loaded_logo != nullptr);
+            CHECK(GetObjectType(loaded_logo) == OBJ_BITMAP);
+            if (how == 0)
+                click(dialog, IDOK);
+            else if (how == 1)
+                click(dialog, IDCANCEL);
+            else if (how == 2)
+                EndDialog(dialog, 7);  // ended by its owner's code, neither OK nor Cancel
+            else
+                DestroyWindow(dialog);
+        });
+        if (how == 2)
+            CHECK(result == 7);
+        CHECK(GetObjectType(loaded_logo) == 0);
+    }
+}
+
+TEST_CASE("without its logo the dialog paints nothing in the placeholder")
+{
+    install_sample_girls();
+    store(0, 0);
+    ImportSpy spy("user32.dll", "LoadImageA", reinterpret_cast<void*>(+[](HINSTANCE, LPCSTR, UINT, int, int, UINT) -> HANDLE {
+        return nullptr;  // as if bitmap 144 could not be loaded
+    }));
+    INT_PTR result = run_dialog([&](HWND dialog) {
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        RECT place = logo_place(dialog);
+        RECT client;
+        GetClientRect(dialog, &client);
+        Surface shown(client.right, client.bottom);
+        capture_window(dialog, shown);
+        CHECK(shown.all(dialog_face(), {place.left + 2, place.top + 2, place.right - 2, place.bottom - 2}));
+        click(dialog, IDOK);
+    });
+    CHECK(result == 1);
+}
