@@ -33,6 +33,14 @@ static void on_timer(HWND window, WPARAM timer)
 {
     if (timer != scene_timer || scene_timer == 0)
         return;
+#ifdef SKYFLARE_FAULT_TEST
+    // Only in the test build that proves the fault guard: a real fault, a few ticks into a run.
+    static int ticks_before_fault = 5;
+    if (--ticks_before_fault == 0) {
+        volatile int* nowhere = nullptr;
+        *nowhere = 0;
+    }
+#endif
     HDC screen = GetDC(window);
     scene_tick(screen);
     ReleaseDC(window, screen);

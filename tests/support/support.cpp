@@ -381,17 +381,31 @@ DWORD stand_in_note(const char* name)
 
 void use_password(DWORD value) { set_user_dword("Control Panel\\Desktop", "ScreenSaveUsePassword", value); }
 
+// Wine keeps the screen-saver-running state in a volatile registry value; each process caches
+// what it last read through SystemParametersInfo, so the tests read the value itself.
+static const char RUNNING_KEY[] = "Software\\Wine\\Temporary System Parameters\\Control Panel\\Desktop";
+
 BOOL saver_running_state()
 {
-    BOOL running = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
-    return running;
+    char value[8] = "0";
+    DWORD size = sizeof value;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, RUNNING_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        RegQueryValueExA(key, "WINE_ScreenSaverRunning", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+        RegCloseKey(key);
+    }
+    return value[0] == '1';
 }
 
 void set_saver_running_state(BOOL running)
 {
-    UINT scratch = 0;
-    SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(running), &scratch, 0);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, RUNNING_KEY, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
+        const char* text = running ? "1" : "0";
+        RegSetValueExA(key, "WINE_ScreenSaverRunning", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 2);
+        RegCloseKey(key);
+    }
 }
 
 static void** import_slot(const char* dll, const char* function)

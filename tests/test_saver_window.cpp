@@ -1,0 +1,264 @@
+// test_saver_window.cpp --- the saver window and the routing of its messages, run in this process.
+#include <algorithm>
+
+#include "host/host.h"
+#include "scene/sequence.h"
+#include "support/support.h"
+
+namespace {
+
+// What reached the system's default procedure, and the time slices given up.
+std::vector<std::pair<UINT, WPARAM>> defaulted;
+int sleeps;
+decltype(&DefWindowProcA) real_default;
+decltype(&Sleep) real_sleep;
+
+LRESULT WINAPI spy_default(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    defaulted.push_back({message, wparam});
+    return real_default(window, message, wparam, lparam);
+}
+
+void WINAPI spy_sleep(DWORD ms)
+{
+    if (ms == 0)
+        sleeps++;
+    real_sleep(ms);
+}
+
+bool reached_default(UINT message, WPARAM wparam)
+{
+    return std::find(defaulted.begin(), defaulted.end(), std::make_pair(message, wparam)) != defaulted.end();
+}
+
+std::function<void(HWND)> saver_script;
+bool script_done;
+
+void CALLBACK run_script(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (!saver_window || !IsWindowVisible(saver_window) || script_done)
+        return;
+    KillTimer(nullptr, timer);
+    script_done = true;
+    saver_script(saver_window);
+}
+
+// Runs the saver in this process; the script plays the system and the user from inside its
+// message loop, and must end with the window closed.
+int run_saver_with(HWND parent, const std::function<void(HWND)>& script)
+{
+    closing = 0;
+    preview_mode = 0;
+    is_win9x = 0;
+    saver_window = nullptr;
+    saver_script = script;
+    script_done = false;
+    GetCursorPos(&saved_cursor);
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, run_script);
+    int result = run_saver(parent);
+    KillTimer(nullptr, timer);
+    UnregisterClassA("WindowsScreenSaverClass", app_instance);
+    return result;
+}
+
+struct Spies {
+    ImportSpy default_spy{"user32.dll", "DefWindowProcA", reinterpret_cast<void*>(spy_default)};
+    ImportSpy sleep_spy{"kernel32.dll", "Sleep", reinterpret_cast<void*>(spy_sleep)};
+    Spies()
+    {
+        real_default = reinterpret_cast<decltype(&DefWindowProcA)>(default_spy.original);
+        real_sleep = reinterpret_cast<decltype(&Sleep)>(sleep_spy.original);
+        defaulted.clear();
+        sleeps = 0;
+    }
+};
+
+std::string title_of(HWND window)
+{
+    char title[64] = "";
+    GetWindowTextA(window, title, sizeof title);
+    return title;
+}
+
+std::vector<std::pair<UINT, WPARAM>> parent_messages;
+LRESULT CALLBACK parent_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_CONTEXTMENU || message == WM_HELP) {
+        parent_messages.push_back({message, wparam});
+        return 0;  // the display settings would show their own menu here
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+TEST_CASE("full screen: a topmost black window of the screen's size that keeps its title")
+{
+    install_sample_girls();
+    int result = run_saver_with(nullptr, [](HWND saver) {
+        char class_name[64];
+        GetClassNameA(saver, class_name, sizeof class_name);
+        CHECK(std::string(class_name) == "WindowsScreenSaverClass");
+        CHECK(title_of(saver) == "Screen Saver");
+        CHECK((GetWindowLongA(saver, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+        CHECK(static_cast<DWORD>(GetWindowLongA(saver, GWL_STYLE)) ==
+              (WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
+        RECT r;
+        GetWindowRect(saver, &r);
+        CHECK(r.left == 0);
+        CHECK(r.top == 0);
+        CHECK(r.right == GetSystemMetrics(SM_CXSCREEN));
+        CHECK(r.bottom == GetSystemMetrics(SM_CYSCREEN));
+        CHECK(GetForegroundWindow() == saver);
+        CHECK(SendMessageA(saver, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Something else")) == 0);
+        CHECK(title_of(saver) == "Screen Saver");
+        CHECK(GetCursor() == nullptr);
+        // The input method is detached while the saver runs.
+        CHECK(ImmGetContext(saver) == nullptr);
+        PostMessageA(saver, WM_CLOSE, 0, 0);
+    });
+    CHECK(result == 0);
+    CHECK(FindWindowA("WindowsScreenSaverClass", nullptr) == nullptr);
+}
+
+TEST_CASE("full screen swallows task switching and a second saver, comparing the whole command")
+{
+    Spies spies;
+    run_saver_with(nullptr, [](HWND saver) {
+        for (WPARAM command : {WPARAM(SC_NEXTWINDOW), WPARAM(SC_PREVWINDOW), WPARAM(SC_SCREENSAVE)}) {
+            CAPTURE(command);
+            CHECK(SendMessageA(saver, WM_SYSCOMMAND, command, 0) == 0);
+            CHECK_FALSE(reached_default(WM_SYSCOMMAND, command));
+        }
+        // (Not 0xF141: Wine's default procedure answers that one with its About box.)
+        SendMessageA(saver, WM_SYSCOMMAND, SC_SCREENSAVE | 2, 0);
+        CHECK(reached_default(WM_SYSCOMMAND, SC_SCREENSAVE | 2));
+        // Help and context menus are not the host's business full screen: on to the default.
+        SendMessageA(saver, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(saver), 0);
+        CHECK(reached_default(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(saver)));
+        PostMessageA(saver, WM_CLOSE, 0, 0);
+    });
+}
+
+TEST_CASE("once closing, ticks stop short of the scene and input goes to the default procedure")
+{
+    install_sample_girls();
+    Spies spies;
+    run_saver_with(nullptr, [](HWND saver) {
+        KillTimer(saver, 2);
+        pump_messages();
+        int state = scene.state, x = scene.mover->x, y = scene.mover->y;
+        sleeps = 0;
+        CHECK(SendMessageA(saver, WM_TIMER, 2, 0) == 0);
+        CHECK(sleeps == 1);  // a tick first gives up the rest of the time slice
+        CHECK((scene.mover->y != y || scene.mover->x != x || scene.state != state));
+
+        closing = 1;
+        state = scene.state, x = scene.mover->x, y = scene.mover->y;
+        sleeps = 0;
+        defaulted.clear();
+        CHECK(SendMessageA(saver, WM_TIMER, 2, 0) == 0);
+        CHECK(sleeps == 0);
+        CHECK(scene.state == state);
+        CHECK(scene.mover->x == x);
+        CHECK(scene.mover->y == y);
+        CHECK_FALSE(reached_default(WM_TIMER, 2));
+        for (UINT message : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_PAINT}) {
+            SendMessageA(saver, message, 0, 0);
+            CHECK(reached_default(message, 0));
+        }
+        closing = 0;
+        PostMessageA(saver, WM_CLOSE, 0, 0);
+    });
+}
+
+TEST_CASE("a full-screen saver already running is brought forward instead of a second one")
+{
+    WNDCLASSA other = {};
+    other.lpfnWndProc = DefWindowProcA;
+    other.hInstance = GetModuleHandleA(nullptr);
+    other.lpszClassName = "WindowsScreenSaverClass";
+    REQUIRE(RegisterClassA(&other));
+    HWND running = CreateWindowExA(0, "WindowsScreenSaverClass", "Screen Saver", WS_POPUP | WS_VISIBLE,
+                                   0, 0, 50, 50, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    REQUIRE(running != nullptr);
+    TestWindow elsewhere(60, 60);
+    SetForegroundWindow(elsewhere.handle);
+    saver_window = nullptr;
+    closing = 0;
+    CHECK(run_saver(nullptr) == 0);
+    CHECK(saver_window == nullptr);  // nothing was made
+    CHECK(GetForegroundWindow() == running);
+    DestroyWindow(running);
+    UnregisterClassA("WindowsScreenSaverClass", GetModuleHandleA(nullptr));
+}
+
+TEST_CASE("a saver that cannot make its window reports failure")
+{
+    SUBCASE("the class cannot be registered")
+    {
+        WNDCLASSA taken = {};
+        taken.lpfnWndProc = DefWindowProcA;
+        taken.hInstance = app_instance;
+        taken.lpszClassName = "WindowsScreenSaverClass";
+        REQUIRE(RegisterClassA(&taken));
+        saver_window = nullptr;
+        CHECK(run_saver(nullptr) == -1);
+        UnregisterClassA("WindowsScreenSaverClass", app_instance);
+    }
+    SUBCASE("the preview's parent is no window")
+    {
+        saver_window = nullptr;
+        CHECK(run_saver(reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x7FFF1234))) == -1);
+        UnregisterClassA("WindowsScreenSaverClass", app_instance);
+        preview_mode = 0;
+    }
+}
+
+TEST_CASE("the preview fills its parent, passes system commands on and hands help to the parent")
+{
+    install_sample_girls();
+    Spies spies;
+    TestWindow parent(300, 200, parent_proc, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    RECT client;
+    GetClientRect(parent.handle, &client);
+    parent_messages.clear();
+    int result = run_saver_with(parent.handle, [&](HWND saver) {
+        CHECK(preview_mode == 1);
+        CHECK(GetParent(saver) == parent.handle);
+        CHECK(title_of(saver) == "Preview");
+        CHECK(static_cast<DWORD>(GetWindowLongA(saver, GWL_STYLE)) == (WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN));
+        RECT r;
+        GetClientRect(saver, &r);
+        CHECK(r.right == client.right);
+        CHECK(r.bottom == client.bottom);
+        // It keeps the size it was made with.
+        SetWindowPos(parent.handle, nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
+        pump_messages();
+        GetClientRect(saver, &r);
+        CHECK(r.right == client.right);
+        CHECK(SendMessageA(saver, WM_SYSCOMMAND, SC_SCREENSAVE, 0) == 0);
+        CHECK(reached_default(WM_SYSCOMMAND, SC_SCREENSAVE));
+        CHECK(SendMessageA(saver, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(saver), MAKELPARAM(20, 20)) == 1);
+        // Help is answered too; the system refuses to post its pointer-carrying message.
+        CHECK(SendMessageA(saver, WM_HELP, 0, 0) == 1);
+        pump_messages();
+        REQUIRE(parent_messages.size() >= 1);
+        CHECK(parent_messages[0].first == static_cast<UINT>(WM_CONTEXTMENU));
+        CHECK(parent_messages[0].second == reinterpret_cast<WPARAM>(parent.handle));
+        // Input does not end a preview.
+        SendMessageA(saver, WM_KEYDOWN, VK_SPACE, 0);
+        SendMessageA(saver, WM_ACTIVATEAPP, FALSE, 0);
+        pump_messages();
+        CHECK(IsWindow(saver));
+        // A help request with the parent gone is still answered.
+        SetParent(saver, nullptr);
+        parent_messages.clear();
+        CHECK(SendMessageA(saver, WM_CONTEXTMENU, 0, 0) == 1);
+        pump_messages();
+        CHECK(parent_messages.empty());
+        DestroyWindow(saver);
+    });
+    CHECK(result == 0);
+    preview_mode = 0;
+}
