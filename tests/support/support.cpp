@@ -452,3 +452,35 @@ ImportSpy::~ImportSpy()
     if (slot)
         write_slot(slot, original);
 }
+
+DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE read_end, write_end;
+    REQUIRE(CreatePipe(&read_end, &write_end, &inherit, 0));
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write_end;
+    startup.hStdError = write_end;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION info = {};
+    std::vector<char> line(command_line.begin(), command_line.end());
+    line.push_back('\0');
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    CloseHandle(write_end);
+    REQUIRE_MESSAGE(started, command_line);
+    output.clear();
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        output.append(buffer, got);
+    CloseHandle(read_end);
+    WaitForSingleObject(info.hProcess, timeout_ms);
+    DWORD code = 9999;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return code;
+}

@@ -110,3 +110,6 @@ struct ImportSpy {
     ImportSpy(const char* dll, const char* function, void* replacement);
     ~ImportSpy();
 };
+
+// Runs a console program to its end and gives its exit code, with what it printed.
+DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms = 60000);

@@ -21,17 +21,25 @@ def _write_bmp(path, info, table, pixels):
         f.write(info + table + pixels)
 
 
-def write_bmp8(path, indices, palette):
-    """An 8-bit bitmap with a full 256-entry colour table, stored bottom-up.
+def packed_dib8(indices, palette):
+    """The packed DIB (header, 256-entry colour table, bottom-up rows) of an 8-bit picture.
 
-    indices: 2-D uint8 array (rows top-down); its width must give rows of a multiple of 4 bytes.
+    indices: 2-D uint8 array, rows top-down; rows are filled out to a multiple of 4 bytes.
     """
     height, width = indices.shape
-    assert width % 4 == 0, 'rows must need no fill bytes'
     assert len(palette) == 256
-    pixels = np.ascontiguousarray(indices[::-1].astype(np.uint8)).tobytes()
-    _write_bmp(path, _info_header(width, height, 8, 256, 256, len(pixels)),
-               _colour_table(palette), pixels)
+    stride = (width + 3) // 4 * 4
+    rows = np.zeros((height, stride), dtype=np.uint8)
+    rows[:, :width] = indices
+    pixels = np.ascontiguousarray(rows[::-1]).tobytes()
+    return _info_header(width, height, 8, 256, 256, len(pixels)) + _colour_table(palette) + pixels
+
+
+def write_bmp8(path, indices, palette):
+    """An 8-bit bitmap file with a full 256-entry colour table, stored bottom-up."""
+    dib = packed_dib8(indices, palette)
+    info, table, pixels = dib[:40], dib[40:40 + 1024], dib[40 + 1024:]
+    _write_bmp(path, info, table, pixels)
 
 
 def pack_nibbles(indices):

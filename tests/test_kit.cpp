@@ -1,0 +1,94 @@
+// test_kit.cpp --- the girl module kit: what it builds plays in the saver; its checker names faults.
+#include "girls/catalogue.h"
+#include "girls/settings.h"
+#include "scene/cast.h"
+#include "scene/sequence.h"
+#include "support/support.h"
+
+namespace {
+
+std::string kit_module(const std::string& name) { return fixture_path("kit\\" + name); }
+
+struct Check {
+    DWORD status;
+    std::string output;
+    explicit Check(const std::string& module)
+    {
+        status = run_captured("\"" + build_path("lumidoll-check.exe") + "\" \"" + module + "\"", output);
+    }
+    bool says(const std::string& text) const { return output.find(text) != std::string::npos; }
+};
+
+}  // namespace
+
+TEST_CASE("a module built by the kit from the sample girl's pictures is listed and played")
+{
+    remove_installed_girls();
+    install_girl(kit_module("lumidoll.kit"), "lumidoll.kit");
+    scan_girl_modules();
+    REQUIRE(module_count == 1);
+    CHECK(std::string(girl_modules[0].title) == "Aurora, rebuilt by the kit");
+    Surface screen(640, 480);
+    Mode = 0;
+    Girl = 0;
+    load_scene_sprites(screen.dc);
+    CHECK(girl_sprite.width == 132);
+    CHECK(girl_sprite.height == 200);
+    for (int i = 0; i < 17; i++)
+        CHECK(girl_sprite.frames[i].bitmap != nullptr);
+    scene.screen_width = 640;
+    scene.screen_height = 480;
+    start_sequence();
+    for (int tick = 0; tick < 60 && scene.state < 2; tick++)
+        scene_tick(screen.dc);
+    RECT girl = {girl_sprite.x, girl_sprite.y, girl_sprite.x + girl_sprite.width, girl_sprite.y + girl_sprite.height};
+    CHECK(screen.count_not(BLACK, girl) > 2000);
+    destroy_scene_sprites();
+    install_sample_girls();
+}
+
+TEST_CASE("the checker passes the sample girls and what the kit builds")
+{
+    for (const char* name : SAMPLE_GIRLS) {
+        CAPTURE(name);
+        Check check(sample_girl_path(name));
+        CHECK(check.status == 0);
+        CHECK(check.says("module: readable"));
+        CHECK(check.says("verdict: the saver shows this girl completely"));
+    }
+    Check kit(kit_module("lumidoll.kit"));
+    CHECK(kit.status == 0);
+    CHECK(kit.says("title: \"Aurora, rebuilt by the kit\" (26 characters)"));
+    CHECK(kit.says("GIRL17: 8-bit, 256 colours, 132 x 200"));
+    CHECK(kit.says("background: pure black around every frame"));
+    Check plain(kit_module("lumidoll.ok"));
+    CHECK(plain.status == 0);
+}
+
+TEST_CASE("the checker names each fault a module author can make")
+{
+    struct Fault {
+        const char* module;
+        const char* says;
+    };
+    const Fault faults[] = {
+        {"lumidoll.mis", "GIRL9: missing"},
+        {"lumidoll.dep", "GIRL4: 24-bit"},
+        {"lumidoll.siz", "GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)"},
+        {"lumidoll.bkg", "background: a frame is not surrounded by pure black"},
+        {"lumidoll.tit", "has 49 characters; the dialog shows only the first 39"},
+        {"lumidoll.txt", "module: not readable as a module"},
+        {"lumidoll.emp", "module: not readable as a module"},
+    };
+    for (const Fault& fault : faults) {
+        CAPTURE(fault.module);
+        Check check(kit_module(fault.module));
+        CAPTURE(check.output);
+        CHECK(check.status == 1);
+        CHECK(check.says(fault.says));
+        CHECK_FALSE(check.says("verdict: the saver shows this girl completely"));
+    }
+    Check named(sample_girl_path("aurora\\girl1.bmp"));
+    CHECK(named.status == 1);
+    CHECK(named.says("will not be found"));
+}
