@@ -76,8 +76,11 @@ static const char* skip_spaces(const char* p)
     return p;
 }
 
-static int dispatch(const char* tail)
+// The first switch letter decides; blanks, '-' and '/' before it are skipped. For the preview
+// and the password change, rest is the text after the letter and the blanks behind it.
+SaverMode choose_mode(const char* tail, const char** rest)
 {
+    *rest = nullptr;
     for (const char* p = tail;; p++) {
         switch (*p) {
         case ' ':
@@ -85,26 +88,45 @@ static int dispatch(const char* tail)
         case '/':
             continue;
         case '\0':
-            return static_cast<int>(open_config_dialog(nullptr));
+            return MODE_CONFIG_ALONE;
         case 'S':
         case 's':
-            return run_saver(nullptr);
+            return MODE_FULL_SCREEN;
         case 'P':
         case 'p':
         case 'L':
         case 'l':
-            return start_preview(skip_spaces(p + 1));
+            *rest = skip_spaces(p + 1);
+            return MODE_PREVIEW;
         case 'C':
         case 'c':
-            return static_cast<int>(open_config_dialog(GetForegroundWindow()));
+            return MODE_CONFIG_OWNED;
         case 'A':
         case 'a':
-            if (!is_win9x)
-                return -1;
-            return start_password_change(skip_spaces(p + 1));
+            *rest = skip_spaces(p + 1);
+            return MODE_PASSWORD;
         default:
-            return -1;  // tabs, other letters, control characters, bytes from 0x80 up
+            return MODE_UNUSABLE;  // tabs, other letters, control characters, bytes from 0x80 up
         }
+    }
+}
+
+static int dispatch(const char* tail)
+{
+    const char* rest;
+    switch (choose_mode(tail, &rest)) {
+    case MODE_CONFIG_ALONE:
+        return static_cast<int>(open_config_dialog(nullptr));
+    case MODE_FULL_SCREEN:
+        return run_saver(nullptr);
+    case MODE_PREVIEW:
+        return start_preview(rest);
+    case MODE_CONFIG_OWNED:
+        return static_cast<int>(open_config_dialog(GetForegroundWindow()));
+    case MODE_PASSWORD:
+        return is_win9x ? start_password_change(rest) : -1;
+    default:
+        return -1;
     }
 }
 

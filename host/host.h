@@ -16,6 +16,15 @@ const UINT PASSWORD_MESSAGE = 0x8000;
 const int FAULT_EXIT_CODE = 3;
 
 // Process entry and the command line.
+enum SaverMode {
+    MODE_CONFIG_ALONE,    // no switch: the configuration dialog without an owner
+    MODE_FULL_SCREEN,     // S
+    MODE_PREVIEW,         // P or L, with a window number
+    MODE_CONFIG_OWNED,    // C: the dialog owned by the foreground window
+    MODE_PASSWORD,        // A, with a window number (Windows 95 family only)
+    MODE_UNUSABLE,        // anything else
+};
+SaverMode choose_mode(const char* tail, const char** rest);
 int saver_main(HINSTANCE instance, const char* tail);
 int start_preview(const char* text);
 int start_password_change(const char* text);

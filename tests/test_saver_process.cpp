@@ -61,7 +61,14 @@ struct Saver : Process {
         return found;
     }
     HWND full_screen() { return wait_window("WindowsScreenSaverClass", "Screen Saver"); }
-    HWND dialog() { return wait_window("#32770", "Screen Glimmer"); }
+    // The dialog once it is up: filled and shown.
+    HWND dialog()
+    {
+        HWND found = wait_window("#32770", "Screen Glimmer");
+        if (found)
+            wait_until([&] { return IsWindowVisible(found) != FALSE; });
+        return found;
+    }
     DWORD finish(DWORD timeout = 20000)
     {
         REQUIRE(wait(timeout));

@@ -1,0 +1,394 @@
+// test_hostile_input.cpp --- command lines, settings files and girl modules that anyone can write.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <regex>
+
+#include "girls/catalogue.h"
+#include "girls/config_dialog.h"
+#include "girls/settings.h"
+#include "host/host.h"
+#include "scene/cast.h"
+#include "scene/scene_window.h"
+#include "scene/sequence.h"
+#include "support/support.h"
+
+namespace {
+
+// A text placed so that its terminating zero is the last byte before a page that cannot be
+// read: a read past the end faults at once instead of going unnoticed.
+struct GuardedText {
+    char* page = nullptr;
+    char* text = nullptr;
+    explicit GuardedText(const std::string& value)
+    {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        size_t size = info.dwPageSize;
+        REQUIRE(value.size() + 1 <= size);
+        page = static_cast<char*>(VirtualAlloc(nullptr, size * 2, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        REQUIRE(page != nullptr);
+        DWORD old;
+        VirtualProtect(page + size, size, PAGE_NOACCESS, &old);
+        text = page + size - (value.size() + 1);
+        memcpy(text, value.c_str(), value.size() + 1);
+    }
+    ~GuardedText() { VirtualFree(page, 0, MEM_RELEASE); }
+};
+
+// The rules of the command line, written out again from the product's documentation.
+SaverMode expected_mode(const std::string& tail, size_t& rest)
+{
+    size_t i = 0;
+    while (i < tail.size() && (tail[i] == ' ' || tail[i] == '-' || tail[i] == '/'))
+        i++;
+    if (i == tail.size())
+        return MODE_CONFIG_ALONE;
+    char letter = tail[i];
+    auto after_blanks = [&] {
+        size_t j = i + 1;
+        while (j < tail.size() && tail[j] == ' ')
+            j++;
+        return j;
+    };
+    if (letter == 's' || letter == 'S')
+        return MODE_FULL_SCREEN;
+    if (strchr("pPlL", letter)) {
+        rest = after_blanks();
+        return MODE_PREVIEW;
+    }
+    if (letter == 'c' || letter == 'C')
+        return MODE_CONFIG_OWNED;
+    if (letter == 'a' || letter == 'A') {
+        rest = after_blanks();
+        return MODE_PASSWORD;
+    }
+    return MODE_UNUSABLE;
+}
+
+uint32_t expected_number(const std::string& text)
+{
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        value = (value * 10 + uint64_t(c - '0')) & 0xFFFFFFFFu;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+std::string random_tail(std::mt19937& random)
+{
+    std::uniform_int_distribution<int> kind(0, 5), length(0, 40), byte(1, 255), digit(0, 9);
+    std::string tail;
+    switch (kind(random)) {
+    case 0:  // random bytes
+        for (int i = length(random); i > 0; i--)
+            tail += static_cast<char>(byte(random));
+        break;
+    case 1:  // long runs of blanks, dashes and slashes, then perhaps a letter
+        for (int i = length(random) * 50; i > 0; i--)
+            tail += " -/"[random() % 3];
+        if (random() % 2)
+            tail += "sSpPlLcCaAxX\t"[random() % 13];
+        break;
+    case 2:  // a preview or password switch with a huge number
+    {
+        tail = std::string(random() % 2 ? "/p" : "-A") + std::string(random() % 4, ' ');
+        for (int i = length(random); i > 0; i--)
+            tail += static_cast<char>('0' + digit(random));
+        if (random() % 2)
+            tail += static_cast<char>(byte(random));
+        break;
+    }
+    case 3:  // double-byte lead bytes at the end
+        tail = "/" + std::string(1, "spclax"[random() % 6]) + " 12" + static_cast<char>(0x81 + random() % 0x7E);
+        break;
+    case 4:  // letters and digits in any mix
+        for (int i = length(random) % 8; i >= 0; i--)
+            tail += "/- spl:0123456789\t"[random() % 18];
+        break;
+    default:  // high bytes where the letter goes
+        tail = "/" + std::string(1, static_cast<char>(0x80 + random() % 0x80)) + "s";
+        break;
+    }
+    return tail;
+}
+
+}  // namespace
+
+TEST_CASE("a hundred thousand generated command tails all follow the rules, without reading past them")
+{
+    std::mt19937 random(20261208);
+    int checked = 0;
+    for (int n = 0; n < 100000; n++) {
+        std::string tail = random_tail(random);
+        GuardedText guarded(tail);
+        const char* rest = nullptr;
+        size_t expected_rest = 0;
+        SaverMode mode = choose_mode(guarded.text, &rest);
+        SaverMode expected = expected_mode(tail, expected_rest);
+        if (mode != expected)
+            FAIL("tail of " << tail.size() << " bytes: mode " << mode << ", expected " << expected);
+        if (mode == MODE_PREVIEW || mode == MODE_PASSWORD) {
+            REQUIRE(rest == guarded.text + expected_rest);
+            REQUIRE(parse_decimal(rest) == expected_number(tail.substr(expected_rest)));
+        }
+        checked++;
+    }
+    CHECK(checked == 100000);
+}
+
+TEST_CASE("the command tail is found after any program name, quoted or not")
+{
+    REQUIRE_FALSE(IsDBCSLeadByte(0x81));  // the rules below are those of a single-byte code page
+    std::mt19937 random(7);
+    for (int n = 0; n < 20000; n++) {
+        std::string name, tail;
+        for (int i = random() % 30; i > 0; i--)
+            name += static_cast<char>(0x21 + random() % 0xDE);
+        for (int i = random() % 10; i > 0; i--)
+            tail += static_cast<char>(0x21 + random() % 0xDE);
+        std::string line;
+        size_t expected;
+        int form = static_cast<int>(random() % 4);
+        std::string quoted_name = name;
+        quoted_name.erase(std::remove(quoted_name.begin(), quoted_name.end(), '"'), quoted_name.end());
+        std::string blanks(random() % 3, random() % 2 ? ' ' : '\t');
+        if (form == 0) {  // "C:\program name" tail
+            line = "\"" + quoted_name + "\"" + blanks + tail;
+            expected = quoted_name.size() + 2 + blanks.size();
+        } else if (form == 1) {  // an unclosed quote: everything is the name
+            line = "\"" + quoted_name;
+            expected = line.size();
+        } else if (form == 2 && !name.empty() && name[0] != '"') {  // name tail
+            line = name + " " + blanks + tail;
+            expected = name.size() + 1 + blanks.size();
+        } else if (!blanks.empty()) {  // only blanks, then the tail
+            line = blanks + tail;
+            expected = blanks.size();
+        } else {
+            continue;
+        }
+        GuardedText guarded(line);
+        const char* found = command_tail(guarded.text);
+        REQUIRE(found >= guarded.text);
+        REQUIRE(static_cast<size_t>(found - guarded.text) == expected);
+    }
+}
+
+TEST_CASE("a sample of unusable tails also ends the real saver with -1")
+{
+    SetCursorPos(320, 240);
+    std::mt19937 random(11);
+    int tried = 0;
+    for (int n = 0; n < 4000 && tried < 25; n++) {
+        std::string tail = random_tail(random);
+        size_t rest = 0;
+        SaverMode mode = expected_mode(tail, rest);
+        bool unusable = mode == MODE_UNUSABLE || mode == MODE_PASSWORD ||
+                        (mode == MODE_PREVIEW && !IsWindow(reinterpret_cast<HWND>(
+                                                      static_cast<UINT_PTR>(expected_number(tail.substr(rest))))));
+        if (!unusable || tail.find('"') != std::string::npos || tail.size() > 2000)
+            continue;
+        tried++;
+        CAPTURE(tail);
+        Process saver("\"" + saver_path() + "\" " + tail);
+        REQUIRE(saver.started);
+        REQUIRE(saver.wait(20000));
+        CHECK(saver.exit_code() == static_cast<DWORD>(-1));
+    }
+    CHECK(tried == 25);
+}
+
+namespace {
+
+// The scene's window on its own, run for a few ticks and closed, as a saver run would be.
+void run_scene_briefly()
+{
+    closing = 0;
+    preview_mode = 0;
+    GetCursorPos(&saved_cursor);
+    TestWindow window(640, 480, [](HWND w, UINT m, WPARAM wp, LPARAM lp) { return scene_proc(w, m, wp, lp); });
+    for (int i = 0; i < 5; i++)
+        SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);
+    CHECK(IsWindow(window.handle));
+}
+
+bool well_formed_settings()
+{
+    std::string text = read_settings();
+    std::regex mode("\\[Screen Saver\\.SkyFlare\\]\\r\\n(?:[^\\[]*\\r\\n)?Mode=-?[0-9]+\\r\\n");
+    std::regex girl("\\r\\nGirl=-?[0-9]+\\r\\n");
+    return std::regex_search(text, mode) && std::regex_search(text, girl) &&
+           std::count(text.begin(), text.end(), '[') == 1;
+}
+
+}  // namespace
+
+TEST_CASE("odd settings files: the saver runs and writes back well-formed options")
+{
+    install_sample_girls();
+    const char* files[] = {
+        "[Screen Saver.SkyFlare]\r\nMode=abc\r\nGirl=xyz\r\n",
+        "[Screen Saver.SkyFlare]\r\nMode=99999999999999999999\r\nGirl=-99999999999999\r\n",
+        "[Screen Saver.SkyFlare]\r\nMode=-1\r\nGirl=-2147483648\r\n",
+        "[Screen Saver.SkyFlare]\r\nMode=\r\nGirl=\r\n",
+        "[Screen Saver.SkyFlare]\r\n",
+        "[Screen Saver.SkyFlare]\r\nMode=1 2\r\nGirl= 7\r\nGirl=8\r\n",
+        "garbage without any section\r\n\x01\x02\x03",
+    };
+    for (const char* file : files) {
+        CAPTURE(file);
+        write_settings(file);
+        run_scene_briefly();
+        CHECK(well_formed_settings());
+    }
+}
+
+TEST_CASE("a settings file that cannot be written leaves the saver running and the file as it was")
+{
+    install_sample_girls();
+    SUBCASE("read-only")
+    {
+        // (Wine running as root writes a read-only file anyway: then the write must be sound.)
+        write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=+2\r\n");
+        SetFileAttributesA(settings_path().c_str(), FILE_ATTRIBUTE_READONLY);
+        run_scene_briefly();
+        SetFileAttributesA(settings_path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        CHECK(well_formed_settings());
+    }
+    SUBCASE("a directory of that name")
+    {
+        remove_settings();
+        REQUIRE(CreateDirectoryA(settings_path().c_str(), nullptr));
+        run_scene_briefly();
+        CHECK((GetFileAttributesA(settings_path().c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        RemoveDirectoryA(settings_path().c_str());
+    }
+    SUBCASE("replaced by a directory while the saver runs")
+    {
+        write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=1\r\n");
+        closing = 0;
+        GetCursorPos(&saved_cursor);
+        {
+            TestWindow window(640, 480, [](HWND w, UINT m, WPARAM wp, LPARAM lp) { return scene_proc(w, m, wp, lp); });
+            remove_settings();
+            REQUIRE(CreateDirectoryA(settings_path().c_str(), nullptr));
+            SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);
+        }
+        CHECK((GetFileAttributesA(settings_path().c_str()) & FILE_ATTRIBUTE_DIRECTORY) != 0);
+        RemoveDirectoryA(settings_path().c_str());
+    }
+    remove_settings();
+}
+
+namespace {
+
+std::string hostile(const std::string& name) { return fixture_path("hostile\\" + name); }
+
+struct Played {
+    int width = 0, height = 0, frames = 0, lit = 0;
+};
+
+// Lists the module alone and plays the choreography with her for a while on a surface.
+Played play_module(const std::string& file, int ticks = 60)
+{
+    remove_installed_girls();
+    install_girl(hostile(file), file);
+    scan_girl_modules();
+    REQUIRE(module_count == 1);
+    Surface screen(640, 480);
+    Mode = 0;
+    Girl = 0;
+    load_scene_sprites(screen.dc);
+    scene.screen_width = 640;
+    scene.screen_height = 480;
+    start_sequence();
+    Played played;
+    played.width = girl_sprite.width;
+    played.height = girl_sprite.height;
+    for (int i = 0; i < 17; i++)
+        played.frames += girl_sprite.frames[i].bitmap != nullptr;
+    for (int i = 0; i < ticks; i++)
+        scene_tick(screen.dc);
+    played.lit = screen.count_not(BLACK, {0, 0, 640, 480});
+    destroy_scene_sprites();
+    return played;
+}
+
+}  // namespace
+
+TEST_CASE("girl module files no author should make: listed as decided, played without harm")
+{
+    SUBCASE("files that are no module: an empty title and no girl")
+    {
+        for (const char* file : {"lumidoll.emp", "lumidoll.trn", "lumidoll.rnd", "lumidoll.nor"}) {
+            CAPTURE(file);
+            Played played = play_module(file);
+            CHECK(std::string(girl_modules[0].title).empty());
+            CHECK(played.frames == 0);
+            CHECK(played.width == 0);
+        }
+    }
+    SUBCASE("frames of 1, 4, 24 and 32 bits are shown as they are")
+    {
+        for (const char* file : {"lumidoll.b1", "lumidoll.b4", "lumidoll.b24", "lumidoll.b32"}) {
+            CAPTURE(file);
+            Played played = play_module(file);
+            CHECK(played.frames == 17);
+            CHECK(played.width == 40);
+            CHECK(played.lit > 100);
+        }
+    }
+    SUBCASE("frames of different sizes are all shown at the first one's size")
+    {
+        Played played = play_module("lumidoll.mix", 80);
+        CHECK(played.frames == 17);
+        CHECK(played.width == 40);
+        CHECK(played.height == 60);
+    }
+    SUBCASE("a frame of 4000 x 4000 pixels is played, slowly but whole")
+    {
+        Played played = play_module("lumidoll.big", 3);
+        CHECK(played.width == 4000);
+        CHECK(played.height == 4000);
+        CHECK(scene.gx >= 1);
+    }
+    SUBCASE("a 300-character title is cut to its first 39")
+    {
+        play_module("lumidoll.ttl", 1);
+        CHECK(std::string(girl_modules[0].title) == std::string("A title that goes on and on A title that goes on and on").substr(0, 39));
+    }
+    install_sample_girls();
+}
+
+TEST_CASE("the shown girl's module deleted before a random reload: no girl, and the cycle goes on")
+{
+    remove_installed_girls();
+    install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");
+    scan_girl_modules();
+    Surface screen(640, 480);
+    Mode = 1;
+    Girl = 0;
+    load_scene_sprites(screen.dc);
+    scene.screen_width = 640;
+    scene.screen_height = 480;
+    start_sequence();
+    int ticks = 0;
+    while (scene.state != 3 && ticks++ < 1000)
+        scene_tick(screen.dc);
+    REQUIRE(girl_sprite.width == 168);
+    remove_installed_girls();  // the module goes while she is on the screen
+    while (scene.state != 10 && ticks++ < 2000)
+        scene_tick(screen.dc);
+    CHECK(scene.state == 10);
+    CHECK(girl_sprite.width == 0);
+    CHECK(girl_sprite.frames[0].bitmap == nullptr);
+    while (scene.state != 0 && ticks++ < 3000)
+        scene_tick(screen.dc);
+    CHECK(scene.state == 0);  // the whole cycle went round
+    destroy_scene_sprites();
+    install_sample_girls();
+}
