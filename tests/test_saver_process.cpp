@@ -391,12 +391,36 @@ TEST_CASE("the Windows 95 family: the password change and the password check")
         }
         SetForegroundWindow(owner.handle);
         {
-            Saver s("/A 77");  // no such window: the foreground window owns the dialog
+            // No such window (Wine takes some small numbers for windows: a large one is none).
+            REQUIRE_FALSE(IsWindow(reinterpret_cast<HWND>(static_cast<UINT_PTR>(4000000000u))));
+            Saver s("/A 4000000000");
             CHECK(s.finish() == 0);
             CHECK(stand_in_note("ChangeCalls") == 2);
             CHECK(stand_in_note("Owner") == static_cast<DWORD>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
         }
         REQUIRE(MoveFileExA(kept.c_str(), mpr.c_str(), MOVEFILE_REPLACE_EXISTING));
+    }
+    SUBCASE("the password library removed between runs: the next run closes on the first input")
+    {
+        install_password_library("password_stand_in.dll");
+        use_password(1);
+        set_user_dword("Software\\SkyFlareTests", "Answer", 0);
+        {
+            Saver s("/s");
+            HWND window = s.full_screen();
+            REQUIRE(window != nullptr);
+            PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+            REQUIRE(wait_until([] { return stand_in_note("Calls") == 1; }));
+            CHECK(s.still_running_after(300));
+            s.kill();
+        }
+        install_password_library(nullptr);
+        Saver s("/s");
+        HWND window = s.full_screen();
+        REQUIRE(window != nullptr);
+        PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+        CHECK(s.finish() == 0);
+        CHECK(stand_in_note("Calls") == 1);
     }
     SUBCASE("a refused password keeps the saver animating; an accepted one ends it")
     {
