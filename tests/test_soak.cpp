@@ -1,0 +1,87 @@
+// test_soak.cpp --- the full-screen saver left running in random mode: it keeps animating, its
+// memory and handles stay flat, and a key still ends it. One minute here; ./run soak runs it
+// for half an hour (SKYFLARE_SOAK_SECONDS).
+#include "support/support.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+struct Sample {
+    SIZE_T working_set_kb;
+    DWORD handles;
+};
+
+Sample sample(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(process, &counters, sizeof counters);
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    return {counters.WorkingSetSize / 1024, handles};
+}
+
+bool screen_changes(DWORD within_ms)
+{
+    Surface first(640, 480), now(640, 480);
+    HDC screen = GetDC(nullptr);
+    BitBlt(first.dc, 0, 0, 640, 480, screen, 0, 0, SRCCOPY);
+    bool changed = wait_until([&] {
+        BitBlt(now.dc, 0, 0, 640, 480, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        return !std::equal(first.bits, first.bits + 640 * 480, now.bits);
+    }, within_ms);
+    ReleaseDC(nullptr, screen);
+    return changed;
+}
+
+}  // namespace
+
+TEST_CASE("left running in random mode the saver keeps animating with flat memory, and a key ends it")
+{
+    const char* configured = getenv("SKYFLARE_SOAK_SECONDS");
+    const DWORD seconds = configured ? static_cast<DWORD>(atoi(configured)) : 60;
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\SkyFlare.scr");
+    install_sample_girls();
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=0\r\n");
+    SetCursorPos(320, 240);
+    REQUIRE(wait_until([] { POINT p; GetCursorPos(&p); return p.x == 320 && p.y == 240; }));
+    Process saver("\"" + saver_path() + "\" /s");
+    REQUIRE(saver.started);
+    HWND window = nullptr;
+    REQUIRE(wait_until([&] { return (window = FindWindowA("WindowsScreenSaverClass", "Screen Saver")) != nullptr; }));
+
+    const DWORD start = GetTickCount();
+    Sample warm = {0, 0};
+    bool warmed = false;
+    int checks = 0;
+    while (GetTickCount() - start < seconds * 1000) {
+        // A hand resting on the mouse: small moves that stay within the threshold.
+        SetCursorPos(322, 240);
+        wait_until([] { return false; }, 1000);
+        SetCursorPos(320, 240);
+        REQUIRE_FALSE(saver.wait(1000));  // still running
+        if (!warmed && GetTickCount() - start > 10000) {
+            warm = sample(saver.info.hProcess);
+            warmed = true;
+        }
+        if ((GetTickCount() - start) / 10000 > static_cast<DWORD>(checks)) {
+            checks++;
+            CHECK(screen_changes(5000));
+        }
+    }
+    Sample end = sample(saver.info.hProcess);
+    MESSAGE("working set " << warm.working_set_kb << " KB after 10 s, " << end.working_set_kb << " KB after "
+                           << seconds << " s; handles " << warm.handles << " then " << end.handles);
+    CHECK(warmed);
+    CHECK(end.working_set_kb <= warm.working_set_kb + 4096);  // flat: no more than 4 MB of drift
+    CHECK(end.handles <= warm.handles + 8);
+    PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+    REQUIRE(saver.wait(20000));
+    CHECK(saver.exit_code() == 0);
+    remove_settings();
+}

@@ -1,0 +1,402 @@
+// bench.cpp --- measures the saver as its users live with it: tick cost, screen traffic, start
+// and close times, and memory over a long run. Prints a table and a machine-readable last line.
+//
+// Usage: bench SAVER-PATH [LONG-RUN-TICKS]
+#include <windows.h>
+
+#include <psapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "girls/catalogue.h"
+#include "girls/settings.h"
+#include "host/host.h"
+#include "scene/cast.h"
+#include "scene/sequence.h"
+
+namespace {
+
+const int W = 1920, H = 1080;
+
+double now_us()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return double(count.QuadPart) * 1e6 / double(frequency.QuadPart);
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
+    return values[index];
+}
+
+// A screen-sized 32-bit surface whose pixels the bench can read.
+struct Screen {
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ previous;
+    uint32_t* bits;
+    Screen()
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = W;
+        info.bmiHeader.biHeight = -H;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        void* pixels = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        bits = static_cast<uint32_t*>(pixels);
+        previous = SelectObject(dc, bitmap);
+        std::fill(bits, bits + W * H, 0u);
+    }
+    ~Screen()
+    {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+};
+
+// Pixels the saver copies onto the screen, seen through its own calls to BitBlt.
+HDC watched_screen;
+long long pixels_copied;
+decltype(&BitBlt) real_bitblt;
+BOOL WINAPI counting_bitblt(HDC to, int x, int y, int w, int h, HDC from, int fx, int fy, DWORD rop)
+{
+    if (to == watched_screen)
+        pixels_copied += (long long)w * h;
+    return real_bitblt(to, x, y, w, h, from, fx, fy, rop);
+}
+
+// GDI objects alive, counted by watching the saver create and delete them (Wine's
+// GetGuiResources answers 0).
+long gdi_alive;
+decltype(&CreateCompatibleDC) real_create_dc;
+decltype(&CreateCompatibleBitmap) real_create_bitmap;
+decltype(&CreatePalette) real_create_palette;
+decltype(&LoadImageA) real_load_image;
+decltype(&DeleteObject) real_delete_object;
+decltype(&DeleteDC) real_delete_dc;
+HDC WINAPI counting_create_dc(HDC dc) { HDC made = real_create_dc(dc); gdi_alive += made != nullptr; return made; }
+HBITMAP WINAPI counting_create_bitmap(HDC dc, int w, int h)
+{
+    HBITMAP made = real_create_bitmap(dc, w, h);
+    gdi_alive += made != nullptr;
+    return made;
+}
+HPALETTE WINAPI counting_create_palette(const LOGPALETTE* p)
+{
+    HPALETTE made = real_create_palette(p);
+    gdi_alive += made != nullptr;
+    return made;
+}
+HANDLE WINAPI counting_load_image(HINSTANCE m, LPCSTR n, UINT t, int x, int y, UINT f)
+{
+    HANDLE made = real_load_image(m, n, t, x, y, f);
+    gdi_alive += made != nullptr && t == IMAGE_BITMAP;
+    return made;
+}
+BOOL WINAPI counting_delete_object(HGDIOBJ o) { BOOL done = real_delete_object(o); gdi_alive -= done != 0; return done; }
+BOOL WINAPI counting_delete_dc(HDC dc) { BOOL done = real_delete_dc(dc); gdi_alive -= done != 0; return done; }
+
+void** import_slot(const char* function)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* e = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); e->Name; e++) {
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + e->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + e->FirstThunk);
+        for (; names->u1.AddressOfData; names++, slots++)
+            if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+                !strcmp(reinterpret_cast<char*>(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name), function))
+                return reinterpret_cast<void**>(&slots->u1.Function);
+    }
+    return nullptr;
+}
+
+template <typename F>
+void watch(const char* function, F replacement, F& original)
+{
+    void** slot = import_slot(function);
+    if (!slot) {
+        fprintf(stderr, "bench: %s is not imported\n", function);
+        exit(2);
+    }
+    DWORD protection;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    original = reinterpret_cast<F>(*slot);
+    *slot = reinterpret_cast<void*>(replacement);
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+}
+
+void start_scene(Screen& screen, int mode)
+{
+    scan_girl_modules();
+    Mode = mode;
+    Girl = 0;
+    load_scene_sprites(screen.dc);
+    scene.screen_width = W;
+    scene.screen_height = H;
+    start_sequence();
+}
+
+struct CycleFigures {
+    std::vector<double> ticks, naive;
+    long long copied = 0, changed = 0;
+};
+
+RECT rect_of(const Sprite& s) { return {s.x, s.y, s.x + s.width, s.y + s.height}; }
+
+void mark(std::vector<char>& mask, RECT r)
+{
+    for (LONG y = std::max<LONG>(0, r.top); y < std::min<LONG>(H, r.bottom); y++)
+        for (LONG x = std::max<LONG>(0, r.left); x < std::min<LONG>(W, r.right); x++)
+            mask[size_t(y) * W + size_t(x)] = 1;
+}
+
+// The naive way: every tick, all four sprites composed into a full-screen back buffer, and the
+// whole frame copied to the screen.
+double naive_tick(HDC screen, HDC back, HDC sprite_dc)
+{
+    double start = now_us();
+    RECT all = {0, 0, W, H};
+    FillRect(back, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    for (Sprite* s : {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite}) {
+        if (!s->frames || s->width <= 0)
+            continue;
+        int index = std::min(std::max(s->frame, 0), s->count - 1);
+        if (!s->frames[index].bitmap)
+            continue;
+        HGDIOBJ previous = SelectObject(sprite_dc, s->frames[index].bitmap);
+        real_bitblt(back, s->x, s->y, s->width, s->height, sprite_dc, 0, 0, SRCPAINT);
+        SelectObject(sprite_dc, previous);
+    }
+    real_bitblt(screen, 0, 0, W, H, back, 0, 0, SRCCOPY);
+    GdiFlush();
+    return now_us() - start;
+}
+
+CycleFigures measure_cycle(int mode, HDC target)
+{
+    // The naive way's back buffer and sprite holder, made like the saver's own bitmaps.
+    HDC back = CreateCompatibleDC(target);
+    HBITMAP back_bitmap = CreateCompatibleBitmap(target, W, H);
+    HGDIOBJ old_back = SelectObject(back, back_bitmap);
+    HDC sprite_dc = CreateCompatibleDC(target);
+    scan_girl_modules();
+    Mode = mode;
+    Girl = 0;
+    load_scene_sprites(target);
+    scene.screen_width = W;
+    scene.screen_height = H;
+    start_sequence();
+    watched_screen = target;
+    CycleFigures figures;
+    std::vector<char> mask(size_t(W) * H);
+    bool left = false;
+    for (int tick = 0; tick < 20000; tick++) {
+        struct Place { int x, y, frame; RECT rect; } places[4];
+        Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+        for (int i = 0; i < 4; i++)
+            places[i] = {cast[i]->x, cast[i]->y, cast[i]->frame, rect_of(*cast[i])};
+        long long copied_before = pixels_copied;
+        GdiFlush();
+        double start = now_us();
+        scene_tick(target);
+        GdiFlush();
+        figures.ticks.push_back(now_us() - start);
+        figures.copied += pixels_copied - copied_before;
+        // What changed: the old and new rectangles of every sprite that moved or changed frame.
+        std::fill(mask.begin(), mask.end(), 0);
+        for (int i = 0; i < 4; i++)
+            if (cast[i]->x != places[i].x || cast[i]->y != places[i].y || cast[i]->frame != places[i].frame) {
+                mark(mask, places[i].rect);
+                mark(mask, rect_of(*cast[i]));
+            }
+        figures.changed += std::count(mask.begin(), mask.end(), 1);
+        left = left || scene.state != 0;
+        if (left && scene.state == 0)
+            break;
+    }
+    watched_screen = nullptr;
+    // The same choreography again, drawn the naive way.
+    start_sequence();
+    left = false;
+    for (int tick = 0; tick < 20000; tick++) {
+        scene_tick(back);  // only to move the sprites along; the figures come from the redraw
+        figures.naive.push_back(naive_tick(target, back, sprite_dc));
+        left = left || scene.state != 0;
+        if (left && scene.state == 0)
+            break;
+    }
+    destroy_scene_sprites();
+    DeleteDC(sprite_dc);
+    SelectObject(back, old_back);
+    DeleteObject(back_bitmap);
+    DeleteDC(back);
+    return figures;
+}
+
+SIZE_T working_set_kb()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize / 1024;
+}
+
+// Start: from process start to the first non-black pixel the saver puts on the screen;
+// close: from the closing key to the process's end. Median over several runs.
+void measure_start_and_close(const std::string& saver, double& start_ms, double& close_ms, double& gone_ms)
+{
+    std::vector<double> starts, closes, gones;
+    HDC screen = GetDC(nullptr);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    Screen shot;
+    for (int run = 0; run < 5; run++) {
+        SetCursorPos(w / 2, h / 2);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        std::string line = "\"" + saver + "\" /s";
+        double t0 = now_us();
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+            return;
+        HWND window = nullptr;
+        double drawn = 0;
+        while (now_us() - t0 < 20e6) {
+            window = window ? window : FindWindowA("WindowsScreenSaverClass", "Screen Saver");
+            if (window) {
+                BitBlt(shot.dc, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+                GdiFlush();
+                bool lit = false;
+                for (int y = 0; y < h && !lit; y++)
+                    for (int x = 0; x < w && !lit; x++)
+                        lit = (shot.bits[y * W + x] & 0xFFFFFF) != 0;
+                if (lit) {
+                    drawn = now_us();
+                    break;
+                }
+            }
+            Sleep(1);
+        }
+        starts.push_back((drawn - t0) / 1000);
+        double t1 = now_us();
+        PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+        while (IsWindow(window) && now_us() - t1 < 20e6)
+            Sleep(1);
+        gones.push_back((now_us() - t1) / 1000);
+        WaitForSingleObject(info.hProcess, 20000);
+        closes.push_back((now_us() - t1) / 1000);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    ReleaseDC(nullptr, screen);
+    start_ms = percentile(starts, 0.5);
+    close_ms = percentile(closes, 0.5);
+    gone_ms = percentile(gones, 0.5);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        fprintf(stderr, "usage: bench SAVER-PATH [LONG-RUN-TICKS]\n");
+        return 2;
+    }
+    const long long long_run = argc > 2 ? atoll(argv[2]) : 100000;
+    app_instance = GetModuleHandleA(nullptr);
+    watch("BitBlt", counting_bitblt, real_bitblt);
+    watch("CreateCompatibleDC", counting_create_dc, real_create_dc);
+    watch("CreateCompatibleBitmap", counting_create_bitmap, real_create_bitmap);
+    watch("CreatePalette", counting_create_palette, real_create_palette);
+    watch("LoadImageA", counting_load_image, real_load_image);
+    watch("DeleteObject", counting_delete_object, real_delete_object);
+    watch("DeleteDC", counting_delete_dc, real_delete_dc);
+
+    printf("Sky Flare benchmark: %d x %d, %d girl modules\n\n", W, H, (scan_girl_modules(), module_count));
+    // On a real full-screen window when the display is that large, else on a DIB section.
+    bool on_window = GetSystemMetrics(SM_CXSCREEN) >= W && GetSystemMetrics(SM_CYSCREEN) >= H;
+    HWND window = nullptr;
+    Screen surface;
+    HDC target = surface.dc;
+    if (on_window) {
+        WNDCLASSA window_class = {};
+        window_class.lpfnWndProc = DefWindowProcA;
+        window_class.hInstance = app_instance;
+        window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        window_class.lpszClassName = "SkyFlareBench";
+        window_class.style = CS_OWNDC;
+        RegisterClassA(&window_class);
+        window = CreateWindowExA(WS_EX_TOPMOST, "SkyFlareBench", "bench", WS_POPUP | WS_VISIBLE, 0, 0, W, H,
+                                 nullptr, nullptr, app_instance, nullptr);
+        target = GetDC(window);
+    }
+    printf("target: %s\n", on_window ? "a full-screen window" : "a screen-sized DIB section (the display is smaller)");
+    printf("%-34s %12s %12s %12s %10s\n", "one whole cycle", "median us", "99th pct us", "% of 100 ms", "ticks");
+    CycleFigures girl = measure_cycle(0, target), random = measure_cycle(1, target);
+    if (window) {
+        ReleaseDC(window, target);
+        DestroyWindow(window);
+    }
+    for (auto [name, figures] : {std::make_pair("scene_tick, single girl", &girl), std::make_pair("scene_tick, random girls", &random)})
+        printf("%-34s %12.0f %12.0f %12.2f %10zu\n", name, percentile(figures->ticks, 0.5),
+               percentile(figures->ticks, 0.99), percentile(figures->ticks, 0.5) / 1000.0, figures->ticks.size());
+    printf("%-34s %12.0f %12.0f %12.2f %10zu\n", "naive full-screen redraw", percentile(girl.naive, 0.5),
+           percentile(girl.naive, 0.99), percentile(girl.naive, 0.5) / 1000.0, girl.naive.size());
+    double ratio = percentile(girl.naive, 0.5) / std::max(1.0, percentile(girl.ticks, 0.5));
+    printf("naive / scene_tick (medians): %.1f x\n\n", ratio);
+    double traffic = double(girl.copied) / double(std::max(1LL, girl.changed));
+    printf("screen traffic over the cycle: %lld pixels copied, %lld pixels in changed rectangles: %.2f\n",
+           girl.copied, girl.changed, traffic);
+    printf("per tick: %.0f copied, %.0f changed; the naive redraw copies %d\n\n",
+           double(girl.copied) / double(girl.ticks.size()), double(girl.changed) / double(girl.ticks.size()), W * H);
+
+    double start_ms = 0, close_ms = 0, gone_ms = 0;
+    measure_start_and_close(argv[1], start_ms, close_ms, gone_ms);
+    printf("SkyFlare.scr /s, median of 5 runs: %.0f ms from start to the first pixel drawn; from the closing key, "
+           "%.0f ms until the window is gone and %.0f ms until the process has ended\n\n", start_ms, gone_ms, close_ms);
+
+    Screen screen;
+    start_scene(screen, 1);
+    for (int i = 0; i < 1000; i++)  // until every sprite has drawn and holds its background
+        scene_tick(screen.dc);
+    long gdi_start = gdi_alive;
+    SIZE_T ws_start = working_set_kb();
+    double t0 = now_us();
+    for (long long i = 0; i < long_run; i++)
+        scene_tick(screen.dc);
+    double seconds = (now_us() - t0) / 1e6;
+    long gdi_end = gdi_alive;
+    SIZE_T ws_end = working_set_kb();
+    destroy_scene_sprites();
+    printf("long run, random girls: %lld ticks (%.1f h of saver time) in %.0f s\n", long_run,
+           double(long_run) / 36000.0, seconds);
+    printf("GDI objects alive (counted from the saver's create and delete calls): %ld after 1000 ticks, %ld at the end\n",
+           gdi_start, gdi_end);
+    printf("working set: %zu KB after 1000 ticks, %zu KB at the end\n\n", size_t(ws_start), size_t(ws_end));
+    printf("BENCH tick_median_us=%.0f tick_p99_us=%.0f random_median_us=%.0f random_p99_us=%.0f naive_median_us=%.0f "
+           "naive_ratio=%.1f traffic_ratio=%.2f start_ms=%.0f close_ms=%.0f window_gone_ms=%.0f gdi_start=%ld gdi_end=%ld ws_start_kb=%zu "
+           "ws_end_kb=%zu\n",
+           percentile(girl.ticks, 0.5), percentile(girl.ticks, 0.99), percentile(random.ticks, 0.5),
+           percentile(random.ticks, 0.99), percentile(girl.naive, 0.5), ratio, traffic, start_ms, close_ms, gone_ms, gdi_start,
+           gdi_end, size_t(ws_start), size_t(ws_end));
+    return 0;
+}
