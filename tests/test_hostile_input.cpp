@@ -300,12 +300,7 @@ Played play_module(const std::string& file, int ticks = 60)
     scan_girl_modules();
     REQUIRE(module_count == 1);
     Surface screen(640, 480);
-    Mode = 0;
-    Girl = 0;
-    load_scene_sprites(screen.dc);
-    scene.screen_width = 640;
-    scene.screen_height = 480;
-    start_sequence();
+    start_scene_on(screen.dc, 640, 480, 0, 0);
     Played played;
     played.width = girl_sprite.width;
     played.height = girl_sprite.height;
@@ -368,14 +363,8 @@ TEST_CASE("the shown girl's module deleted before a random reload: no girl, and 
 {
     remove_installed_girls();
     install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");
-    scan_girl_modules();
     Surface screen(640, 480);
-    Mode = 1;
-    Girl = 0;
-    load_scene_sprites(screen.dc);
-    scene.screen_width = 640;
-    scene.screen_height = 480;
-    start_sequence();
+    start_scene_on(screen.dc, 640, 480, 1, 0);
     int ticks = 0;
     while (scene.state != 3 && ticks++ < 1000)
         scene_tick(screen.dc);

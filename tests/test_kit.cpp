@@ -29,16 +29,11 @@ TEST_CASE("a module built by the kit from the sample girl's pictures is listed a
     REQUIRE(module_count == 1);
     CHECK(std::string(girl_modules[0].title) == "Aurora, rebuilt by the kit");
     Surface screen(640, 480);
-    Mode = 0;
-    Girl = 0;
-    load_scene_sprites(screen.dc);
+    start_scene_on(screen.dc, 640, 480, 0, 0);
     CHECK(girl_sprite.width == 132);
     CHECK(girl_sprite.height == 200);
     for (int i = 0; i < 17; i++)
         CHECK(girl_sprite.frames[i].bitmap != nullptr);
-    scene.screen_width = 640;
-    scene.screen_height = 480;
-    start_sequence();
     for (int tick = 0; tick < 60 && scene.state < 2; tick++)
         scene_tick(screen.dc);
     RECT girl = {girl_sprite.x, girl_sprite.y, girl_sprite.x + girl_sprite.width, girl_sprite.y + girl_sprite.height};

@@ -27,12 +27,7 @@ struct Stage {
     Stage(int mode, const char* girl_file, int width = 640, int height = 480)
     {
         scan_girl_modules();
-        Mode = mode;
-        Girl = girl_file ? index_of_module(girl_file) : Girl;
-        load_scene_sprites(screen.dc);
-        scene.screen_width = width;
-        scene.screen_height = height;
-        start_sequence();
+        start_scene_on(screen.dc, width, height, mode, girl_file ? index_of_module(girl_file) : Girl);
     }
     ~Stage() { destroy_scene_sprites(); }
     void tick() { scene_tick(screen.dc); }

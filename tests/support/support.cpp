@@ -1,6 +1,11 @@
 // support.cpp --- the tests' shared helpers over real files, windows, pixels and processes.
 #include "support/support.h"
 
+#include "girls/catalogue.h"
+#include "girls/settings.h"
+#include "scene/cast.h"
+#include "scene/sequence.h"
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -483,4 +488,15 @@ DWORD run_captured(const std::string& command_line, std::string& output, DWORD t
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return code;
+}
+
+void start_scene_on(HDC dc, int width, int height, int mode, int girl)
+{
+    scan_girl_modules();
+    Mode = mode;
+    Girl = girl;
+    load_scene_sprites(dc);
+    scene.screen_width = width;
+    scene.screen_height = height;
+    start_sequence();
 }

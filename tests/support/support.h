@@ -113,3 +113,7 @@ struct ImportSpy {
 
 // Runs a console program to its end and gives its exit code, with what it printed.
 DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms = 60000);
+
+// The scene started on an off-screen device context as the saver window starts it: modules
+// scanned, the options given, the four sprites loaded, the girl about to come in.
+void start_scene_on(HDC dc, int width, int height, int mode, int girl);
