@@ -15,7 +15,7 @@ static const char MODULE_PATTERN[] = "lumidoll.*";
 static const int MAX_FILE_NAME = sizeof girl_modules[0].file_name - 1;
 
 // The full path of a file in the system directory; false if it does not fit the buffer.
-bool girl_module_path(char* path, int size, const char* file_name)
+static bool girl_module_path(char* path, int size, const char* file_name)
 {
     UINT length = GetSystemDirectoryA(path, static_cast<UINT>(size));
     if (length == 0 || static_cast<int>(length) + 1 + lstrlenA(file_name) >= size)

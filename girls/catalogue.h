@@ -15,4 +15,3 @@ extern int module_count;
 void scan_girl_modules();
 void load_girl_frames(Sprite* sprite, int index);
 void pick_random_girl();
-bool girl_module_path(char* path, int size, const char* file_name);
