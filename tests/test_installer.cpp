@@ -106,9 +106,11 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         Process dialog_run("\"" + installed_saver() + "\" /c");
         HWND dialog = nullptr;
         REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }));
-        HWND list = GetDlgItem(dialog, 1002);
-        // The three sample girls and the user's own file, once the dialog has filled its list.
-        CHECK(wait_until([&] { return IsWindowVisible(dialog) && SendMessageA(list, CB_GETCOUNT, 0, 0) == 4; }));
+        // The three sample girls and the user's own file, once the dialog has made its controls
+        // and filled its list: the dialog's window is findable before its children exist.
+        CHECK(wait_until([&] {
+            return IsWindowVisible(dialog) && SendDlgItemMessageA(dialog, 1002, CB_GETCOUNT, 0, 0) == 4;
+        }));
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         REQUIRE(dialog_run.wait(20000));
         CHECK(dialog_run.exit_code() == 2);
