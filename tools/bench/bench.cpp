@@ -156,8 +156,49 @@ void start_scene(Screen& screen, int mode)
     start_sequence();
 }
 
+// Wine keeps a window's pixels in the process and hands what changed to the display when the
+// thread next finds its queue empty; the saver's thread goes idle after every tick, so the
+// hand-over is part of what a tick costs. Empties the queue and gives the time it took.
+double present(HWND window)
+{
+    if (!window)
+        return 0;
+    double start = now_us();
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    return now_us() - start;
+}
+
+// CPU time the X display server has spent so far, in microseconds, read through Wine's view of
+// the Unix file system (/proc/PID/stat, fields 14 and 15, in clock ticks of 10 ms); -1 when
+// the server's process is not known (SKYFLARE_DISPLAY_PID) or cannot be read.
+double display_cpu_us()
+{
+    const char* pid = getenv("SKYFLARE_DISPLAY_PID");
+    if (!pid || !*pid)
+        return -1;
+    std::string path = std::string("Z:\\proc\\") + pid + "\\stat";
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return -1;
+    char line[1024] = "";
+    size_t length = fread(line, 1, sizeof line - 1, file);
+    fclose(file);
+    line[length] = 0;
+    const char* after_name = strrchr(line, ')');  // the command name may hold blanks
+    if (!after_name)
+        return -1;
+    unsigned long long user = 0, system = 0;
+    if (sscanf(after_name + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
+        return -1;
+    return double(user + system) * 1e4;
+}
+
 struct CycleFigures {
-    std::vector<double> ticks, naive;
+    std::vector<double> ticks, naive;          // drawing alone
+    std::vector<double> shown, naive_shown;    // drawing and the hand-over to the display
+    double display = -1, naive_display = -1;   // display server CPU over the cycle, microseconds
     long long copied = 0, changed = 0;
 };
 
@@ -192,7 +233,7 @@ double naive_tick(HDC screen, HDC back, HDC sprite_dc)
     return now_us() - start;
 }
 
-CycleFigures measure_cycle(int mode, HDC target)
+CycleFigures measure_cycle(int mode, HDC target, HWND window)
 {
     // The naive way's back buffer and sprite holder, made like the saver's own bitmaps.
     HDC back = CreateCompatibleDC(target);
@@ -207,7 +248,9 @@ CycleFigures measure_cycle(int mode, HDC target)
     scene.screen_height = H;
     start_sequence();
     watched_screen = target;
+    present(window);
     CycleFigures figures;
+    double display_before = display_cpu_us();
     std::vector<char> mask(size_t(W) * H);
     bool left = false;
     for (int tick = 0; tick < 20000; tick++) {
@@ -220,7 +263,9 @@ CycleFigures measure_cycle(int mode, HDC target)
         double start = now_us();
         scene_tick(target);
         GdiFlush();
-        figures.ticks.push_back(now_us() - start);
+        double drawn = now_us() - start;
+        figures.ticks.push_back(drawn);
+        figures.shown.push_back(drawn + present(window));
         figures.copied += pixels_copied - copied_before;
         // What changed: the old and new rectangles of every sprite that moved or changed frame.
         std::fill(mask.begin(), mask.end(), 0);
@@ -234,23 +279,99 @@ CycleFigures measure_cycle(int mode, HDC target)
         if (left && scene.state == 0)
             break;
     }
+    double display_after = display_cpu_us();
+    if (display_before >= 0 && display_after >= 0)
+        figures.display = display_after - display_before;
     watched_screen = nullptr;
     // The same choreography again, drawn the naive way.
     start_sequence();
     left = false;
+    present(window);
+    display_before = display_cpu_us();
     for (int tick = 0; tick < 20000; tick++) {
         scene_tick(back);  // only to move the sprites along; the figures come from the redraw
-        figures.naive.push_back(naive_tick(target, back, sprite_dc));
+        double drawn = naive_tick(target, back, sprite_dc);
+        figures.naive.push_back(drawn);
+        figures.naive_shown.push_back(drawn + present(window));
         left = left || scene.state != 0;
         if (left && scene.state == 0)
             break;
     }
+    display_after = display_cpu_us();
+    if (display_before >= 0 && display_after >= 0)
+        figures.naive_display = display_after - display_before;
     destroy_scene_sprites();
     DeleteDC(sprite_dc);
     SelectObject(back, old_back);
     DeleteObject(back_bitmap);
     DeleteDC(back);
     return figures;
+}
+
+// Where one draw of the flare goes, step by step, each step repeated on its own: the device
+// contexts and bitmaps every draw makes and frees, the palette it selects and realizes, and the
+// seven copies of its pixels.
+void draw_breakdown(HDC target)
+{
+    scan_girl_modules();
+    Mode = 0;
+    Girl = 0;
+    load_scene_sprites(target);
+    const Sprite& flare = flare_sprite;
+    const int w = flare.width, h = flare.height, repeats = 500;
+    HPALETTE palette = flare.frames[0].palette;
+    auto time = [&](auto step) {
+        double start = now_us();
+        for (int i = 0; i < repeats; i++)
+            step();
+        GdiFlush();
+        return (now_us() - start) / repeats;
+    };
+    double dcs = time([&] {
+        HDC made[4];
+        for (HDC& dc : made)
+            dc = real_create_dc(target);
+        for (HDC dc : made)
+            real_delete_dc(dc);
+    });
+    HDC holder = real_create_dc(target);
+    double bitmaps = time([&] {
+        for (int i = 0; i < 2; i++) {
+            HBITMAP made = real_create_bitmap(target, w, h);
+            HGDIOBJ previous = SelectObject(holder, made);
+            SelectObject(holder, previous);
+            real_delete_object(made);
+        }
+    });
+    double realize = time([&] {
+        HPALETTE previous = SelectPalette(target, palette, FALSE);
+        RealizePalette(target);
+        SelectPalette(target, previous, TRUE);
+    });
+    HDC picture = real_create_dc(target), work = real_create_dc(target), other = real_create_dc(target);
+    HBITMAP work_bitmap = real_create_bitmap(target, w, h), other_bitmap = real_create_bitmap(target, w, h);
+    HGDIOBJ old_picture = SelectObject(picture, flare.frames[0].bitmap);
+    HGDIOBJ old_work = SelectObject(work, work_bitmap), old_other = SelectObject(other, other_bitmap);
+    double copies = time([&] {
+        real_bitblt(work, 0, 0, w, h, target, 100, 100, SRCCOPY);
+        real_bitblt(work, 3, 3, w, h, other, 0, 0, SRCCOPY);
+        real_bitblt(other, -3, -3, w, h, picture, 0, 0, SRCPAINT);
+        real_bitblt(other, 0, 0, w, h, work, 0, 0, SRCCOPY);
+        real_bitblt(other, 0, 0, w, h, picture, 0, 0, SRCPAINT);
+        real_bitblt(target, 100, 100, w, h, other, 0, 0, SRCCOPY);
+        real_bitblt(target, 103, 103, w, h, work, 0, 0, SRCCOPY);
+    });
+    SelectObject(picture, old_picture);
+    SelectObject(work, old_work);
+    SelectObject(other, old_other);
+    real_delete_object(work_bitmap);
+    real_delete_object(other_bitmap);
+    for (HDC dc : {picture, work, other, holder})
+        real_delete_dc(dc);
+    destroy_scene_sprites();
+    printf("one draw of the %d x %d flare, step by step (us): four device contexts made and freed %.0f, two "
+           "bitmaps made, selected and freed %.0f, palette selected and realized %.0f, the seven copies %.0f\n\n",
+           w, h, dcs, bitmaps, realize, copies);
 }
 
 SIZE_T working_set_kb()
@@ -350,19 +471,35 @@ int main(int argc, char** argv)
         target = GetDC(window);
     }
     printf("target: %s\n", on_window ? "a full-screen window" : "a screen-sized DIB section (the display is smaller)");
+    CycleFigures girl = measure_cycle(0, target, window), random = measure_cycle(1, target, window);
+    auto row = [](const char* name, const std::vector<double>& values) {
+        printf("%-34s %12.0f %12.0f %12.2f %10zu\n", name, percentile(values, 0.5), percentile(values, 0.99),
+               percentile(values, 0.5) / 1000.0, values.size());
+    };
     printf("%-34s %12s %12s %12s %10s\n", "one whole cycle", "median us", "99th pct us", "% of 100 ms", "ticks");
-    CycleFigures girl = measure_cycle(0, target), random = measure_cycle(1, target);
+    printf("drawing alone\n");
+    row("scene_tick, single girl", girl.ticks);
+    row("scene_tick, random girls", random.ticks);
+    row("naive full-screen redraw", girl.naive);
+    double ratio = percentile(girl.naive, 0.5) / std::max(1.0, percentile(girl.ticks, 0.5));
+    printf("naive / scene_tick (medians): %.1f x\n\n", ratio);
+    double shown_ratio = ratio;
+    if (window) {
+        printf("drawing and handing the window's pixels to the display, as after every tick of the saver\n");
+        row("scene_tick, single girl", girl.shown);
+        row("scene_tick, random girls", random.shown);
+        row("naive full-screen redraw", girl.naive_shown);
+        shown_ratio = percentile(girl.naive_shown, 0.5) / std::max(1.0, percentile(girl.shown, 0.5));
+        printf("naive / scene_tick (medians): %.1f x\n\n", shown_ratio);
+        if (girl.display >= 0 && girl.naive_display >= 0)
+            printf("the display server's own CPU over the cycle: %.0f ms for the saver's ticks, %.0f ms for the naive "
+                   "redraw\n\n", girl.display / 1000, girl.naive_display / 1000);
+    }
+    draw_breakdown(target);
     if (window) {
         ReleaseDC(window, target);
         DestroyWindow(window);
     }
-    for (auto [name, figures] : {std::make_pair("scene_tick, single girl", &girl), std::make_pair("scene_tick, random girls", &random)})
-        printf("%-34s %12.0f %12.0f %12.2f %10zu\n", name, percentile(figures->ticks, 0.5),
-               percentile(figures->ticks, 0.99), percentile(figures->ticks, 0.5) / 1000.0, figures->ticks.size());
-    printf("%-34s %12.0f %12.0f %12.2f %10zu\n", "naive full-screen redraw", percentile(girl.naive, 0.5),
-           percentile(girl.naive, 0.99), percentile(girl.naive, 0.5) / 1000.0, girl.naive.size());
-    double ratio = percentile(girl.naive, 0.5) / std::max(1.0, percentile(girl.ticks, 0.5));
-    printf("naive / scene_tick (medians): %.1f x\n\n", ratio);
     double traffic = double(girl.copied) / double(std::max(1LL, girl.changed));
     printf("screen traffic over the cycle: %lld pixels copied, %lld pixels in changed rectangles: %.2f\n",
            girl.copied, girl.changed, traffic);
@@ -393,10 +530,11 @@ int main(int argc, char** argv)
            gdi_start, gdi_end);
     printf("working set: %zu KB after 1000 ticks, %zu KB at the end\n\n", size_t(ws_start), size_t(ws_end));
     printf("BENCH tick_median_us=%.0f tick_p99_us=%.0f random_median_us=%.0f random_p99_us=%.0f naive_median_us=%.0f "
-           "naive_ratio=%.1f traffic_ratio=%.2f start_ms=%.0f close_ms=%.0f window_gone_ms=%.0f gdi_start=%ld gdi_end=%ld ws_start_kb=%zu "
+           "naive_ratio=%.1f shown_median_us=%.0f shown_p99_us=%.0f naive_shown_median_us=%.0f shown_ratio=%.1f traffic_ratio=%.2f start_ms=%.0f close_ms=%.0f window_gone_ms=%.0f gdi_start=%ld gdi_end=%ld ws_start_kb=%zu "
            "ws_end_kb=%zu\n",
            percentile(girl.ticks, 0.5), percentile(girl.ticks, 0.99), percentile(random.ticks, 0.5),
-           percentile(random.ticks, 0.99), percentile(girl.naive, 0.5), ratio, traffic, start_ms, close_ms, gone_ms, gdi_start,
+           percentile(random.ticks, 0.99), percentile(girl.naive, 0.5), ratio, percentile(girl.shown, 0.5), percentile(girl.shown, 0.99),
+           percentile(girl.naive_shown, 0.5), shown_ratio, traffic, start_ms, close_ms, gone_ms, gdi_start,
            gdi_end, size_t(ws_start), size_t(ws_end));
     return 0;
 }
