@@ -129,6 +129,7 @@ int run_saver(HWND parent)
     DWORD ex_style, style;
     const char* title;
     int width, height;
+    const bool parent_was_window = parent && IsWindow(parent);
     if (parent) {
         RECT client;
         GetClientRect(parent, &client);
@@ -152,8 +153,12 @@ int run_saver(HWND parent)
     if (RegisterClassA(&saver_class))
         saver_window = CreateWindowExA(ex_style, SAVER_CLASS, title, style, 0, 0, width, height,
                                        parent, nullptr, app_instance, nullptr);
-    // A saver that never showed must not report success.
+    // A saver that never showed must not report success. But a preview whose parent was closed
+    // while the window was being made (the display settings shut as it started) has ended with
+    // its parent, the same as one closed a moment later.
     int result = -1;
+    if (!saver_window && parent_was_window && !IsWindow(parent))
+        result = 0;
     if (saver_window) {
         if (!preview_mode)
             SetForegroundWindow(saver_window);
