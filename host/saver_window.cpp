@@ -129,7 +129,6 @@ int run_saver(HWND parent)
     DWORD ex_style, style;
     const char* title;
     int width, height;
-    const bool parent_was_window = parent && IsWindow(parent);
     if (parent) {
         RECT client;
         GetClientRect(parent, &client);
@@ -154,15 +153,15 @@ int run_saver(HWND parent)
         saver_window = CreateWindowExA(ex_style, SAVER_CLASS, title, style, 0, 0, width, height,
                                        parent, nullptr, app_instance, nullptr);
     // A saver that never showed must not report success. But a preview whose parent was closed
-    // while the window was being made (the display settings shut as it started) has ended with
-    // its parent, the same as one closed a moment later.
+    // while the window was being made (the display settings shut as it started) was made and
+    // destroyed with its parent: it has posted its quit message, and ends as if a moment later.
     int result = -1;
-    if (!saver_window && parent_was_window && !IsWindow(parent))
-        result = 0;
+    MSG message;
+    if (!saver_window && preview_mode && PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        result = static_cast<int>(message.wParam);
     if (saver_window) {
         if (!preview_mode)
             SetForegroundWindow(saver_window);
-        MSG message;
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {
             TranslateMessage(&message);
             DispatchMessageA(&message);

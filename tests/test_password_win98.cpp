@@ -69,6 +69,12 @@ struct SaverLikeWindow : TestWindow {
     }
 };
 
+// A clock the test moves by hand, so "199 ms later" and "200 ms later" are exact however slow
+// the machine. The checks it stamps lie far from the real clock's reading, so they hold back
+// nothing once the real clock is back.
+DWORD hand_clock;
+DWORD WINAPI read_hand_clock() { return hand_clock; }
+
 }  // namespace
 
 TEST_CASE("the first check is never held back, and a refused check holds the next ones for 200 ms")
@@ -79,16 +85,29 @@ TEST_CASE("the first check is never held back, and a refused check holds the nex
     verifier_answers(0, 0);
     load_password_verifier();
     SaverLikeWindow saver;
+    hand_clock = GetTickCount() - 10000;
+    ImportSpy clock("kernel32.dll", "GetTickCount", reinterpret_cast<void*>(read_hand_clock));
     saver.request_close();
     CHECK(stand_in_note("Calls") == 1);
     CHECK(stand_in_note("Window") == static_cast<DWORD>(reinterpret_cast<UINT_PTR>(saver.handle)));
-    saver.request_close();  // at once: refused without asking
+    hand_clock += 199;
+    saver.request_close();  // within the 200 ms: refused without asking
     CHECK(stand_in_note("Calls") == 1);
     CHECK(IsWindow(saver.handle));
-    Sleep(260);
+    hand_clock += 1;
     saver.request_close();
     CHECK(stand_in_note("Calls") == 2);
     CHECK(IsWindow(saver.handle));
+    // Across the clock's wrap after 49.7 days the interval holds the same.
+    hand_clock = 0xFFFFFF00u;
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 3);
+    hand_clock += 199;  // past zero
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 3);
+    hand_clock += 1;
+    saver.request_close();
+    CHECK(stand_in_note("Calls") == 4);
     CHECK(closing == 0);
 }
 
