@@ -56,8 +56,17 @@ TEST_CASE("the recorder writes one whole cycle, identical on every run")
     // Mid-cycle the flare and the banner are on the picture: not all black.
     std::string middle = read_file(first + "\\frame0150.bmp");
     CHECK(middle.find_first_not_of('\0', 54) != std::string::npos);
-    SUBCASE("random mode is repeatable too")
+    SUBCASE("random mode opens with the girl asked for, whatever the clock says, and is repeatable")
     {
+        for (std::string girl : SAMPLE_GIRLS) {
+            CAPTURE(girl);
+            clear_folder(first);
+            clear_folder(second);
+            record(first, std::string("640 480 ") + girl + " 0");
+            record(second, std::string("640 480 ") + girl + " 1");
+            // Until the first change of girl, the two modes show the same pictures.
+            CHECK(read_file(first + "\\frame0040.bmp") == read_file(second + "\\frame0040.bmp"));
+        }
         clear_folder(first);
         clear_folder(second);
         record(first, "640 480 lumidoll.aur 1");

@@ -64,7 +64,12 @@ int main(int argc, char** argv)
         if (lstrcmpiA(girl_modules[i].file_name, argv[4]) == 0)
             Girl = i;
     if (Mode == 1) {
-        pick_random_girl();  // the first pick seeds from the clock: start a fixed sequence instead
+        // The saver's first pick seeds from the clock: make that pick here and throw it away,
+        // then start a fixed sequence, so a random-mode recording is the same on every run. The
+        // cycle still opens with the girl asked for.
+        const int asked = Girl;
+        pick_random_girl();
+        Girl = asked;
         srand(20261208);
     }
 
