@@ -76,6 +76,12 @@ void load_girl_frames(Sprite* sprite, int index)
     FreeLibrary(module);
 }
 
+void seed_girl_picks(unsigned seed)
+{
+    srand(seed);
+    seeded = 1;
+}
+
 void pick_random_girl()
 {
     if (module_count <= 0)

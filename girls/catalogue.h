@@ -15,3 +15,6 @@ extern int module_count;
 void scan_girl_modules();
 void load_girl_frames(Sprite* sprite, int index);
 void pick_random_girl();
+// Starts the picks from a given seed instead of the clock, for a recording or a test that must
+// see the same girls on every run.
+void seed_girl_picks(unsigned seed);

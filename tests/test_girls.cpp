@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstdlib>
 #include <set>
+#include <vector>
 
 #include "girls/catalogue.h"
 #include "girls/settings.h"
@@ -308,6 +309,27 @@ TEST_CASE("the random pick draws from the runtime's generator, once seeded")
         pick_random_girl();
         REQUIRE(Girl == expected);
     }
+}
+
+TEST_CASE("a given seed starts the same picks every time, from the girl already chosen")
+{
+    install_sample_girls();
+    scan_girl_modules();
+    REQUIRE(module_count == 3);
+    std::vector<int> runs[2];
+    for (auto& picks : runs) {
+        Girl = 2;
+        seed_girl_picks(20261208);
+        CHECK(Girl == 2);  // seeding picks nobody
+        unsigned state = 20261208;
+        for (int i = 0; i < 50; i++) {
+            pick_random_girl();
+            state = state * 214013u + 2531011u;
+            CHECK(Girl == int((state >> 16) & 0x7FFF) % 3);
+            picks.push_back(Girl);
+        }
+    }
+    CHECK(runs[0] == runs[1]);
 }
 
 TEST_CASE("with one module every pick is 0, and with none the girl stays as she is")

@@ -186,9 +186,7 @@ TEST_CASE("a new girl of another size gets her own travel steps")
     install_girl(sample_girl_path("lumidoll.aur"), "lumidoll.aur");  // 132 x 200
     install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");  // 168 x 180
     Stage stage(1, "lumidoll.aur");
-    pick_random_girl();  // seeds the generator; then a fixed sequence of picks
-    Girl = index_of_module("lumidoll.aur");
-    srand(7);
+    seed_girl_picks(7);  // a fixed sequence of picks
     int sizes_seen = 0;
     int last_width = girl_sprite.width;
     for (int change = 0; change < 12; change++) {

@@ -145,12 +145,13 @@ void watch(const char* function, F replacement, F& original)
     VirtualProtect(slot, sizeof *slot, protection, &protection);
 }
 
-void start_scene(Screen& screen, int mode)
+// The scene on a screen-sized target, as the saver window starts it, with the first girl.
+void start_scene(HDC target, int mode)
 {
     scan_girl_modules();
     Mode = mode;
     Girl = 0;
-    load_scene_sprites(screen.dc);
+    load_scene_sprites(target);
     scene.screen_width = W;
     scene.screen_height = H;
     start_sequence();
@@ -193,6 +194,13 @@ double display_cpu_us()
     if (sscanf(after_name + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
         return -1;
     return double(user + system) * 1e4;
+}
+
+// The display server's CPU since an earlier reading; -1 when either reading failed.
+double display_cpu_since(double before)
+{
+    double now = display_cpu_us();
+    return before >= 0 && now >= 0 ? now - before : -1;
 }
 
 struct CycleFigures {
@@ -240,13 +248,7 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
     HBITMAP back_bitmap = CreateCompatibleBitmap(target, W, H);
     HGDIOBJ old_back = SelectObject(back, back_bitmap);
     HDC sprite_dc = CreateCompatibleDC(target);
-    scan_girl_modules();
-    Mode = mode;
-    Girl = 0;
-    load_scene_sprites(target);
-    scene.screen_width = W;
-    scene.screen_height = H;
-    start_sequence();
+    start_scene(target, mode);
     watched_screen = target;
     present(window);
     CycleFigures figures;
@@ -279,9 +281,7 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
         if (left && scene.state == 0)
             break;
     }
-    double display_after = display_cpu_us();
-    if (display_before >= 0 && display_after >= 0)
-        figures.display = display_after - display_before;
+    figures.display = display_cpu_since(display_before);
     watched_screen = nullptr;
     // The same choreography again, drawn the naive way.
     start_sequence();
@@ -297,9 +297,7 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
         if (left && scene.state == 0)
             break;
     }
-    display_after = display_cpu_us();
-    if (display_before >= 0 && display_after >= 0)
-        figures.naive_display = display_after - display_before;
+    figures.naive_display = display_cpu_since(display_before);
     destroy_scene_sprites();
     DeleteDC(sprite_dc);
     SelectObject(back, old_back);
@@ -313,10 +311,7 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
 // seven copies of its pixels.
 void draw_breakdown(HDC target)
 {
-    scan_girl_modules();
-    Mode = 0;
-    Girl = 0;
-    load_scene_sprites(target);
+    start_scene(target, 0);
     const Sprite& flare = flare_sprite;
     const int w = flare.width, h = flare.height, repeats = 500;
     HPALETTE palette = flare.frames[0].palette;
@@ -512,7 +507,7 @@ int main(int argc, char** argv)
            "%.0f ms until the window is gone and %.0f ms until the process has ended\n\n", start_ms, gone_ms, close_ms);
 
     Screen screen;
-    start_scene(screen, 1);
+    start_scene(screen.dc, 1);
     for (int i = 0; i < 1000; i++)  // until every sprite has drawn and holds its background
         scene_tick(screen.dc);
     long gdi_start = gdi_alive;

@@ -63,15 +63,8 @@ int main(int argc, char** argv)
     for (int i = 0; argc > 4 && i < module_count; i++)
         if (lstrcmpiA(girl_modules[i].file_name, argv[4]) == 0)
             Girl = i;
-    if (Mode == 1) {
-        // The saver's first pick seeds from the clock: make that pick here and throw it away,
-        // then start a fixed sequence, so a random-mode recording is the same on every run. The
-        // cycle still opens with the girl asked for.
-        const int asked = Girl;
-        pick_random_girl();
-        Girl = asked;
-        srand(20261208);
-    }
+    // The saver seeds its picks from the clock; a recording is the same on every run.
+    seed_girl_picks(20261208);
 
     HDC screen = GetDC(nullptr);
     HDC surface = CreateCompatibleDC(screen);
