@@ -9,6 +9,7 @@ Unicode true
   !define PROGRAMS "$PROGRAMFILES"
 !endif
 !include "LogicLib.nsh"
+!include "x64.nsh"
 
 Name "Sky Flare"
 Caption "Sky Flare screen saver setup"
@@ -26,15 +27,28 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; Where the system finds the installed saver, in $0. The 32-bit installer on 64-bit Windows
+; writes into the 32-bit system directory ($SYSDIR, redirected to SysWOW64); the 64-bit system
+; that starts the saver looks in its own System32, so it is told the SysWOW64 path.
+!macro SAVER_PATH
+  StrCpy $0 "$SYSDIR\SkyFlare.scr"
+  !if "${ARCH}" == "x86"
+    ${If} ${RunningX64}
+      StrCpy $0 "$WINDIR\SysWOW64\SkyFlare.scr"
+    ${EndIf}
+  !endif
+!macroend
+
 Section "Sky Flare"
   ; The saver and its girls live in the system directory, where the display settings and
   ; the saver itself look for them (for the 32-bit saver on 64-bit Windows, the 32-bit one).
+  !insertmacro SAVER_PATH
   SetOutPath "$SYSDIR"
   File "${SAVER}"
   File "${GIRLS}\lumidoll.aur"
   File "${GIRLS}\lumidoll.mir"
   File "${GIRLS}\lumidoll.lyr"
-  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$SYSDIR\SkyFlare.scr"
+  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$0"
 
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -48,16 +62,19 @@ Section "Sky Flare"
 
   MessageBox MB_YESNO|MB_ICONQUESTION "Sky Flare is now your screen saver.$\n$\nChoose its girls now?" \
     /SD IDNO IDNO done
-  Exec '"$SYSDIR\SkyFlare.scr" /c'
+  Exec '"$0" /c'
   done:
 SectionEnd
 
 Section "Uninstall"
-  ; The screen saver setting goes only if it still names this saver.
-  ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
-  GetFullPathName /SHORT $1 "$SYSDIR\SkyFlare.scr"
-  ${If} $0 == "$SYSDIR\SkyFlare.scr"
-  ${OrIf} $0 == $1
+  ; The screen saver setting goes only if it still names this saver, as this installer wrote
+  ; it, in its short form, or as the system directory path that earlier installers wrote.
+  !insertmacro SAVER_PATH
+  ReadRegStr $1 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  GetFullPathName /SHORT $2 "$0"
+  ${If} $1 == "$0"
+  ${OrIf} $1 == $2
+  ${OrIf} $1 == "$SYSDIR\SkyFlare.scr"
     DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
   ${EndIf}
   Delete "$SYSDIR\SkyFlare.scr"

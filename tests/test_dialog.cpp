@@ -313,13 +313,14 @@ TEST_CASE("the logo is freed however the dialog ends")
     }
 }
 
+// As if bitmap 144 could not be loaded.
+HANDLE WINAPI fail_load_image(HINSTANCE, LPCSTR, UINT, int, int, UINT) { return nullptr; }
+
 TEST_CASE("without its logo the dialog paints nothing in the placeholder")
 {
     install_sample_girls();
     store(0, 0);
-    ImportSpy spy("user32.dll", "LoadImageA", reinterpret_cast<void*>(+[](HINSTANCE, LPCSTR, UINT, int, int, UINT) -> HANDLE {
-        return nullptr;  // as if bitmap 144 could not be loaded
-    }));
+    ImportSpy spy("user32.dll", "LoadImageA", reinterpret_cast<void*>(fail_load_image));
     INT_PTR result = run_dialog([&](HWND dialog) {
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         RECT place = logo_place(dialog);

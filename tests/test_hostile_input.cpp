@@ -210,7 +210,7 @@ void run_scene_briefly()
     closing = 0;
     preview_mode = 0;
     GetCursorPos(&saved_cursor);
-    TestWindow window(640, 480, [](HWND w, UINT m, WPARAM wp, LPARAM lp) { return scene_proc(w, m, wp, lp); });
+    TestWindow window(640, 480, scene_layer_proc);
     for (int i = 0; i < 5; i++)
         SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);
     CHECK(IsWindow(window.handle));
@@ -273,7 +273,7 @@ TEST_CASE("a settings file that cannot be written leaves the saver running and t
         closing = 0;
         GetCursorPos(&saved_cursor);
         {
-            TestWindow window(640, 480, [](HWND w, UINT m, WPARAM wp, LPARAM lp) { return scene_proc(w, m, wp, lp); });
+            TestWindow window(640, 480, scene_layer_proc);
             remove_settings();
             REQUIRE(CreateDirectoryA(settings_path().c_str(), nullptr));
             SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);

@@ -1,4 +1,5 @@
-// test_installer.cpp --- the x64 installer, silent: install, run, install again, uninstall.
+// test_installer.cpp --- this target's installer: install, run, install again, uninstall; and the
+// 32-bit one on 64-bit Windows, where the system must find the saver in SysWOW64.
 #include "support/support.h"
 
 namespace {
@@ -27,18 +28,60 @@ bool uninstall_entry_exists()
     return true;
 }
 
+// A 32-bit program on 64-bit Windows: the test of the 32-bit installer there.
+bool on_64bit_windows_as_32bit()
+{
+    BOOL wow = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow);
+    return wow != FALSE;
+}
+
+// Where this program sees the installed saver (for a 32-bit program on 64-bit Windows the
+// system directory is redirected to SysWOW64).
 std::string installed_saver() { return system_path("SkyFlare.scr"); }
+
+// Where the system, of its own bitness, finds the saver: the path the setting must name.
+std::string saver_for_the_system()
+{
+    if (!on_64bit_windows_as_32bit())
+        return installed_saver();
+    char dir[MAX_PATH] = "";
+    GetSystemWow64DirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\SkyFlare.scr";
+}
+
+std::string lower(std::string text)
+{
+    CharLowerBuffA(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// While it lives, this program sees the files as the 64-bit system does: System32 unredirected.
+struct SystemView {
+    void* redirection = nullptr;
+    bool off = on_64bit_windows_as_32bit() && Wow64DisableWow64FsRedirection(&redirection);
+    ~SystemView()
+    {
+        if (off)
+            Wow64RevertWow64FsRedirection(redirection);
+    }
+};
 
 std::string uninstaller()
 {
     char programs[MAX_PATH];
-    ExpandEnvironmentStringsA("%ProgramW6432%", programs, MAX_PATH);
+    ExpandEnvironmentStringsA("%ProgramFiles%", programs, MAX_PATH);
     return std::string(programs) + "\\Sky Flare\\uninstall.exe";
+}
+
+std::string setup_path()
+{
+    return build_path(sizeof(void*) == 8 ? "SkyFlare-Setup-x64.exe" : "SkyFlare-Setup-x86.exe");
 }
 
 void install()
 {
-    Process setup("\"" + build_path("SkyFlare-Setup-x64.exe") + "\" /S");
+    Process setup("\"" + setup_path() + "\" /S");
     REQUIRE(setup.started);
     REQUIRE(setup.wait(120000));
     CHECK(setup.exit_code() == 0);
@@ -78,7 +121,53 @@ void clean_system()
     delete_user_value(DESKTOP, "SCRNSAVE.EXE");
 }
 
+struct WindowSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK match_question(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window) && GetDlgItem(window, IDYES)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The yes-or-no question a process asks, once it is on the screen.
+HWND question_of(const Process& asker)
+{
+    WindowSearch search = {asker.info.dwProcessId, nullptr};
+    EnumWindows(match_question, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string image_of_window(HWND window)
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    if (process) {
+        QueryFullProcessImageNameA(process, 0, path, &size);
+        CloseHandle(process);
+    }
+    return path;
+}
+
 }  // namespace
+
+TEST_CASE("the tests run on the system they were asked for")
+{
+    // The 32-bit installer's run on 64-bit Windows must not pass by running on 32-bit Windows.
+    if (GetEnvironmentVariableA("SKYFLARE_EXPECT_WOW64", nullptr, 0))
+        CHECK(on_64bit_windows_as_32bit());
+}
 
 TEST_CASE("a silent install puts the saver and its girls in place and makes it the screen saver")
 {
@@ -89,21 +178,28 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     CHECK(all_installed());
     CHECK(read_file(installed_saver()) == read_file(saver_path()));
     CHECK(read_file(system_path("lumidoll.mir")) == read_file(sample_girl_path("lumidoll.mir")));
-    CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == installed_saver());
+    CHECK(lower(user_string(DESKTOP, "SCRNSAVE.EXE")) == lower(saver_for_the_system()));
+    CHECK(file_exists(user_string(DESKTOP, "SCRNSAVE.EXE")));
+    {
+        SystemView system;
+        CHECK(file_exists(user_string(DESKTOP, "SCRNSAVE.EXE")));
+    }
     CHECK(uninstall_entry_exists());
     CHECK(file_exists(uninstaller()));
 
-    SUBCASE("the installed saver runs full screen and finds its girls")
+    SUBCASE("the system starts the installed saver full screen, and it finds its girls")
     {
+        SystemView system;
+        std::string setting = user_string(DESKTOP, "SCRNSAVE.EXE");
         SetCursorPos(320, 240);
-        Process saver("\"" + installed_saver() + "\" /s");
+        Process saver("\"" + setting + "\" /s");
         HWND window = nullptr;
         REQUIRE(wait_until([&] { return (window = FindWindowA("WindowsScreenSaverClass", "Screen Saver")) != nullptr; }));
         PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
         REQUIRE(saver.wait(20000));
         CHECK(saver.exit_code() == 0);
 
-        Process dialog_run("\"" + installed_saver() + "\" /c");
+        Process dialog_run("\"" + setting + "\" /c");
         HWND dialog = nullptr;
         REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }));
         // The three sample girls and the user's own file, once the dialog has made its controls
@@ -119,7 +215,7 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     {
         install();
         CHECK(all_installed());
-        CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == installed_saver());
+        CHECK(lower(user_string(DESKTOP, "SCRNSAVE.EXE")) == lower(saver_for_the_system()));
         uninstall();
         CHECK(none_installed());
         CHECK(file_exists(system_path("lumidoll.own")));
@@ -127,6 +223,19 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         CHECK(user_string(DESKTOP, "SkyFlareTestNeighbour") == "left alone");
         CHECK_FALSE(uninstall_entry_exists());
         CHECK_FALSE(file_exists(uninstaller()));
+    }
+    SUBCASE("the installer's offer opens the installed saver's configuration")
+    {
+        Process setup("\"" + setup_path() + "\"");
+        HWND question = nullptr;
+        REQUIRE(wait_until([&] { return (question = question_of(setup)) != nullptr; }, 60000));
+        PostMessageA(question, WM_COMMAND, IDYES, 0);
+        HWND dialog = nullptr;
+        REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }, 30000));
+        CHECK(lower(image_of_window(dialog)) == lower(saver_for_the_system()));
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        CHECK(wait_until([] { return FindWindowA("#32770", "Screen Glimmer") == nullptr; }));
+        setup.kill();  // its page now only offers to close
     }
     SUBCASE("the uninstall leaves the screen saver setting alone when another saver is chosen")
     {

@@ -71,16 +71,16 @@ struct Picture {
     }
 };
 
+BOOL CALLBACK note_language(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param)
+{
+    reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
+    return TRUE;
+}
+
 bool only_uk_english(HMODULE module, LPCSTR type, LPCSTR name)
 {
     std::vector<WORD> languages;
-    EnumResourceLanguagesA(
-        module, type, name,
-        [](HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&languages));
+    EnumResourceLanguagesA(module, type, name, note_language, reinterpret_cast<LONG_PTR>(&languages));
     return languages.size() == 1 && languages[0] == UK_ENGLISH;
 }
 

@@ -1,5 +1,6 @@
 // test_saver_process.cpp --- SkyFlare.scr as its own process, driven as the system and a user would.
 #include <algorithm>
+#include <memory>
 
 #include "host/host.h"
 #include "support/support.h"
@@ -8,45 +9,49 @@ namespace {
 
 const DWORD FAILED = static_cast<DWORD>(-1);
 
+struct WindowSearch {
+    DWORD process;
+    const char* class_name;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK match_window(HWND window, LPARAM param)
+{
+    auto* s = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char its_class[64] = "", its_title[64] = "";
+    GetClassNameA(window, its_class, sizeof its_class);
+    GetWindowTextA(window, its_title, sizeof its_title);
+    if (owner == s->process && std::string(its_class) == s->class_name &&
+        (!s->title || std::string(its_title) == s->title)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND find_window_of(DWORD process, const char* class_name, const char* title)
 {
-    struct Search {
-        DWORD process;
-        const char* class_name;
-        const char* title;
-        HWND found;
-    } search = {process, class_name, title, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char its_class[64] = "", its_title[64] = "";
-            GetClassNameA(window, its_class, sizeof its_class);
-            GetWindowTextA(window, its_title, sizeof its_title);
-            if (owner == s->process && std::string(its_class) == s->class_name &&
-                (!s->title || std::string(its_title) == s->title)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search = {process, class_name, title, nullptr};
+    EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+BOOL CALLBACK count_saver_window(HWND window, LPARAM param)
+{
+    char class_name[64] = "";
+    GetClassNameA(window, class_name, sizeof class_name);
+    if (std::string(class_name) == "WindowsScreenSaverClass")
+        ++*reinterpret_cast<int*>(param);
+    return TRUE;
 }
 
 int count_saver_windows()
 {
     int count = 0;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            char class_name[64] = "";
-            GetClassNameA(window, class_name, sizeof class_name);
-            if (std::string(class_name) == "WindowsScreenSaverClass")
-                ++*reinterpret_cast<int*>(param);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumWindows(count_saver_window, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -118,22 +123,14 @@ void park_pointer(int x, int y)
     REQUIRE(wait_until([&] { POINT p; GetCursorPos(&p); return p.x == x && p.y == y; }));
 }
 
-// What the screen shows now (the saver's window belongs to another process).
-void capture_screen(Surface& into)
-{
-    HDC screen = GetDC(nullptr);
-    BitBlt(into.dc, 0, 0, into.width, into.height, screen, 0, 0, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    GdiFlush();
-}
-
 bool screen_changes(DWORD within_ms)
 {
-    Surface first(640, 480), now(640, 480);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    Surface first(w, h), now(w, h);
     capture_screen(first);
     return wait_until([&] {
         capture_screen(now);
-        return !std::equal(first.bits, first.bits + 640 * 480, now.bits);
+        return !std::equal(first.bits, first.bits + w * h, now.bits);
     }, within_ms);
 }
 
@@ -249,7 +246,14 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
 {
     SaverAsNt platform;
     install_sample_girls();
-    park_pointer(320, 240);
+    // On several monitors, a bright window of another program stands on another one, and the
+    // pointer rests there: the saver must cover it and end on a move there too.
+    const RECT all = virtual_screen(), other = other_monitor();
+    const bool several = other.right > other.left;
+    std::unique_ptr<BrightWindow> bright(several ? new BrightWindow(other) : nullptr);
+    const POINT rest = several ? POINT{(other.left + other.right) / 2, (other.top + other.bottom) / 2}
+                               : POINT{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+    park_pointer(rest.x, rest.y);
     write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=+1\r\n");
     Saver s("/s");
     HWND window = s.full_screen();
@@ -257,12 +261,20 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
     CHECK((GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
     RECT r;
     GetWindowRect(window, &r);
-    CHECK(r.right - r.left == 640);
-    CHECK(r.bottom - r.top == 480);
+    CHECK(r.left == all.left);
+    CHECK(r.top == all.top);
+    CHECK(r.right == all.right);
+    CHECK(r.bottom == all.bottom);
     CHECK(screen_changes(10000));
-    Surface shown(640, 480);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    Surface shown(w, h);
     capture_screen(shown);
-    CHECK(shown.count_not(BLACK, {0, 0, 640, 480}) < 640 * 480 / 2);  // mostly black
+    CHECK(shown.count_not(BLACK, {0, 0, w, h}) < w * h / 2);  // mostly black
+    if (several) {
+        Surface beside(other.right - other.left, other.bottom - other.top);
+        capture_screen(beside, other.left, other.top);
+        CHECK(beside.all(BLACK, {0, 0, beside.width, beside.height}));
+    }
 
     SUBCASE("a second start brings the first forward and makes no second window")
     {
@@ -290,9 +302,9 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
     }
     SUBCASE("a pointer move of 4 pixels does not end it; one of 5 does")
     {
-        park_pointer(323, 241);
+        park_pointer(rest.x + 3, rest.y + 1);
         CHECK(s.still_running_after(800));
-        park_pointer(323, 242);
+        park_pointer(rest.x + 3, rest.y + 2);
         CHECK(s.finish() == 0);
     }
     // The options go back to the file on the way out, in the saver's own form.

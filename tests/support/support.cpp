@@ -4,6 +4,7 @@
 #include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "scene/cast.h"
+#include "scene/scene_window.h"
 #include "scene/sequence.h"
 
 #include <algorithm>
@@ -234,6 +235,14 @@ void capture_window(HWND window, Surface& into)
     GdiFlush();
 }
 
+void capture_screen(Surface& into, int left, int top)
+{
+    HDC screen = GetDC(nullptr);
+    BitBlt(into.dc, 0, 0, into.width, into.height, screen, left, top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    GdiFlush();
+}
+
 uint32_t rgb_of(const RGBQUAD& q)
 {
     return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
@@ -272,6 +281,48 @@ TestWindow::~TestWindow()
     if (IsWindow(handle))
         DestroyWindow(handle);
     pump_messages();
+}
+
+RECT virtual_screen()
+{
+    int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN), top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+static BOOL CALLBACK note_other_monitor(HMONITOR, HDC, RECT* area, LPARAM param)
+{
+    if (area->left != 0 || area->top != 0)
+        *reinterpret_cast<RECT*>(param) = *area;
+    return TRUE;
+}
+
+RECT other_monitor()
+{
+    RECT other = {};
+    EnumDisplayMonitors(nullptr, nullptr, note_other_monitor, reinterpret_cast<LPARAM>(&other));
+    return other;
+}
+
+static LRESULT CALLBACK bright_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_ERASEBKGND) {
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wparam), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return 1;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+BrightWindow::BrightWindow(const RECT& area)
+    : TestWindow(area.right - area.left, area.bottom - area.top, bright_window_proc)
+{
+    MoveWindow(handle, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    Surface shown(area.right - area.left, area.bottom - area.top);
+    REQUIRE(wait_until([&] {
+        capture_screen(shown, area.left, area.top);
+        return shown.all(0xFFFFFF, {0, 0, shown.width, shown.height});
+    }));
 }
 
 Process::Process(const std::string& command_line)
@@ -499,4 +550,9 @@ void start_scene_on(HDC dc, int width, int height, int mode, int girl)
     scene.screen_width = width;
     scene.screen_height = height;
     start_sequence();
+}
+
+LRESULT CALLBACK scene_layer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    return scene_proc(window, message, wparam, lparam);
 }

@@ -61,6 +61,8 @@ struct Surface {
 
 // Copies what a window shows on the screen (client area) into a surface.
 void capture_window(HWND window, Surface& into);
+// Copies what the screen shows, from the given screen point on, into a surface.
+void capture_screen(Surface& into, int left = 0, int top = 0);
 uint32_t rgb_of(const RGBQUAD& q);  // 0x00RRGGBB, as a 32-bit DIB stores it
 const uint32_t BLACK = 0;
 
@@ -75,12 +77,23 @@ struct TestWindow {
     ~TestWindow();
 };
 
+// The screen of every monitor, and a monitor other than the primary one (empty if none).
+RECT virtual_screen();
+RECT other_monitor();
+
+// Another program's bright white window over an area of the screen, shown before it returns.
+struct BrightWindow : TestWindow {
+    explicit BrightWindow(const RECT& area);
+};
+
 // Running another program, as the system would.
 struct Process {
     PROCESS_INFORMATION info = {};
     bool started = false;
     explicit Process(const std::string& command_line);
     ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
     bool wait(DWORD timeout_ms);  // true when it ended in time
     DWORD exit_code() const;
     void kill();
@@ -117,3 +130,6 @@ DWORD run_captured(const std::string& command_line, std::string& output, DWORD t
 // The scene started on an off-screen device context as the saver window starts it: modules
 // scanned, the options given, the four sprites loaded, the girl about to come in.
 void start_scene_on(HDC dc, int width, int height, int mode, int girl);
+
+// The scene layer alone as a window's procedure.
+LRESULT CALLBACK scene_layer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
