@@ -1,5 +1,6 @@
 // entry.cpp --- the process entry: reads the command line and runs the mode the system asked for.
 #include <windows.h>
+#include <commctrl.h>
 
 #include "girls/config_dialog.h"
 #include "host/host.h"
@@ -64,9 +65,28 @@ int start_password_change(const char* text)
     return 0;
 }
 
+typedef BOOL(WINAPI* InitControlsFunction)(const INITCOMMONCONTROLSEX* controls);
+
+// The saver's manifest asks for version 6 of the common controls, which gives the dialog's
+// buttons and list the system's current look. That version must be in the process before a
+// dialog makes its controls (on XP the dialog could not be made otherwise), so the dialog
+// loads it for as long as it runs. It is asked for by name: the manifest's choice of version
+// comes before any search of folders. Without it the dialog keeps the classic look.
 INT_PTR open_config_dialog(HWND owner)
 {
-    return DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_CONFIG), owner, config_dialog_proc, 0);
+    HMODULE controls = LoadLibraryA("COMCTL32.DLL");
+    InitControlsFunction init_controls = nullptr;
+    if (controls)
+        init_controls = reinterpret_cast<InitControlsFunction>(
+            reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
+    if (init_controls) {
+        INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_STANDARD_CLASSES};
+        init_controls(&wanted);
+    }
+    INT_PTR result = DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_CONFIG), owner, config_dialog_proc, 0);
+    if (controls)
+        FreeLibrary(controls);
+    return result;
 }
 
 static const char* skip_spaces(const char* p)

@@ -35,6 +35,7 @@ const char* command_tail(const char* command_line);
 
 // The saver window and the routing of its messages.
 int run_saver(HWND parent);
+RECT full_screen_cover(int virtual_x, int virtual_y, int virtual_width, int virtual_height);
 LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 extern HWND saver_window;
 

@@ -116,6 +116,19 @@ static bool raise_running_saver()
     return true;
 }
 
+// Full screen, the saver covers every monitor: the whole virtual screen, which may begin left
+// of or above the primary monitor. A system without a virtual screen (it answers 0 for its
+// size) has the primary monitor alone.
+RECT full_screen_cover(int virtual_x, int virtual_y, int virtual_width, int virtual_height)
+{
+    RECT cover;
+    if (virtual_width > 0 && virtual_height > 0)
+        SetRect(&cover, virtual_x, virtual_y, virtual_x + virtual_width, virtual_y + virtual_height);
+    else
+        SetRect(&cover, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return cover;
+}
+
 int run_saver(HWND parent)
 {
     WNDCLASSA saver_class = {};
@@ -128,7 +141,7 @@ int run_saver(HWND parent)
 
     DWORD ex_style, style;
     const char* title;
-    int width, height;
+    int left = 0, top = 0, width, height;
     if (parent) {
         RECT client;
         GetClientRect(parent, &client);
@@ -139,8 +152,12 @@ int run_saver(HWND parent)
         style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
         title = PREVIEW_TITLE;
     } else {
-        width = GetSystemMetrics(SM_CXSCREEN);
-        height = GetSystemMetrics(SM_CYSCREEN);
+        RECT cover = full_screen_cover(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                       GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+        left = cover.left;
+        top = cover.top;
+        width = cover.right - cover.left;
+        height = cover.bottom - cover.top;
         ex_style = WS_EX_TOPMOST;
         style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
         title = FULL_SCREEN_TITLE;
@@ -150,7 +167,7 @@ int run_saver(HWND parent)
     }
 
     if (RegisterClassA(&saver_class))
-        saver_window = CreateWindowExA(ex_style, SAVER_CLASS, title, style, 0, 0, width, height,
+        saver_window = CreateWindowExA(ex_style, SAVER_CLASS, title, style, left, top, width, height,
                                        parent, nullptr, app_instance, nullptr);
     // A saver that never showed must not report success. But a preview whose parent was closed
     // while the window was being made (the display settings shut as it started) was made and

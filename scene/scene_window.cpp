@@ -9,6 +9,33 @@
 
 static UINT_PTR scene_timer;  // 0 before the timer is set and when it could not be
 
+// The choreography is laid out on the primary monitor, whose top-left corner is the screen's
+// (0, 0). The full-screen window covers every monitor and may begin left of or above it, so
+// the scene draws through a device context whose origin is that corner; the sequence and the
+// sprites never know. The preview draws from its own corner.
+POINT scene_origin(HWND window)
+{
+    POINT primary = {0, 0};
+    if (!preview_mode)
+        ScreenToClient(window, &primary);
+    return primary;
+}
+
+static HDC take_scene_dc(HWND window)
+{
+    HDC dc = GetDC(window);
+    POINT origin = scene_origin(window);
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+    return dc;
+}
+
+// The window keeps its own device context: it goes back with the window's own origin.
+static void release_scene_dc(HWND window, HDC dc)
+{
+    SetViewportOrgEx(dc, 0, 0, nullptr);
+    ReleaseDC(window, dc);
+}
+
 static void on_create(HWND window)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -41,9 +68,9 @@ static void on_timer(HWND window, WPARAM timer)
         *nowhere = 0;
     }
 #endif
-    HDC screen = GetDC(window);
+    HDC screen = take_scene_dc(window);
     scene_tick(screen);
-    ReleaseDC(window, screen);
+    release_scene_dc(window, screen);
 }
 
 static void on_paint(HWND window)

@@ -2,6 +2,8 @@
 #include <algorithm>
 
 #include "host/host.h"
+#include "scene/cast.h"
+#include "scene/scene_window.h"
 #include "scene/sequence.h"
 #include "support/support.h"
 
@@ -90,7 +92,101 @@ LRESULT CALLBACK parent_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+bool same_rect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Whether `shown` (what a window shows) holds, from `corner` on, exactly what a scene alone on
+// a screen of the primary monitor's size shows after some tick from `ticks_at_least` on (ticks
+// the live scene drew on its own before the test took over are not counted, hence the slack).
+bool plays_as_alone(const Surface& shown, POINT corner, int ticks_at_least)
+{
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    Surface alone(w, h);
+    start_scene_on(alone.dc, w, h, 0, 0);
+    bool same = false;
+    for (int tick = 1; tick <= ticks_at_least + 30 && !same; tick++) {
+        scene_tick(alone.dc);
+        GdiFlush();
+        same = tick >= ticks_at_least && alone.count_not(BLACK, {0, 0, w, h}) > 0;
+        for (int y = 0; y < h && same; y++)
+            for (int x = 0; x < w && same; x++)
+                same = shown.at(corner.x + x, corner.y + y) == alone.at(x, y);
+    }
+    destroy_scene_sprites();
+    return same;
+}
+
+const int LIVE_TICKS = 40;  // far enough into the cycle that the girl is on the screen
+
 }  // namespace
+
+TEST_CASE("on several monitors the saver covers them all and plays on the primary one as alone" * doctest::skip())
+{
+    // Run by the two-monitor test display only.
+    REQUIRE(GetSystemMetrics(SM_CMONITORS) >= 2);
+    const RECT all = virtual_screen(), other = other_monitor();
+    REQUIRE(other.right > other.left);
+    const RECT other_shown = {other.left - all.left, other.top - all.top, other.right - all.left,
+                              other.bottom - all.top};
+    Surface shown(all.right - all.left, all.bottom - all.top);
+    BrightWindow bright(other);
+
+    install_sample_girls();
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    int result = run_saver_with(nullptr, [&](HWND saver) {
+        RECT r;
+        GetWindowRect(saver, &r);
+        CHECK(same_rect(r, all));
+        UpdateWindow(saver);
+        KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
+        for (int i = 0; i < LIVE_TICKS; i++)
+            SendMessageA(saver, WM_TIMER, SCENE_TIMER, 0);
+        capture_window(saver, shown);
+        PostMessageA(saver, WM_CLOSE, 0, 0);
+    });
+    CHECK(result == 0);
+    CHECK(shown.all(BLACK, other_shown));
+    CHECK(plays_as_alone(shown, {-all.left, -all.top}, LIVE_TICKS));
+}
+
+TEST_CASE("with monitors left of and above the primary one, the scene keeps to the primary's corner")
+{
+    // The window covers the virtual screen, wherever it begins.
+    CHECK(same_rect(full_screen_cover(-1280, -200, 2560, 1024), {-1280, -200, 1280, 824}));
+    CHECK(same_rect(full_screen_cover(0, -768, 1024, 1536), {0, -768, 1024, 768}));
+    // A system that knows no virtual screen has the primary monitor alone.
+    CHECK(same_rect(full_screen_cover(0, 0, 0, 0),
+                    {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}));
+
+    // A full-screen scene whose window begins left of and above this display, as the saver's
+    // does when monitors lie there: its pictures land where a screen alone shows them.
+    install_sample_girls();
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    closing = 0;
+    preview_mode = 0;
+    GetCursorPos(&saved_cursor);
+    Surface shown(w + 100, h + 60);
+    {
+        TestWindow window(w + 100, h + 60, scene_layer_proc, WS_EX_TOPMOST);
+        KillTimer(window.handle, SCENE_TIMER);  // the test ticks
+        MoveWindow(window.handle, -100, -60, w + 100, h + 60, TRUE);
+        RECT r;
+        GetWindowRect(window.handle, &r);
+        REQUIRE(r.left == -100);
+        REQUIRE(r.top == -60);
+        POINT origin = scene_origin(window.handle);
+        CHECK(origin.x == 100);
+        CHECK(origin.y == 60);
+        UpdateWindow(window.handle);
+        for (int i = 0; i < LIVE_TICKS; i++)
+            SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);
+        capture_window(window.handle, shown);
+    }
+    CHECK(plays_as_alone(shown, {100, 60}, LIVE_TICKS));
+}
 
 TEST_CASE("full screen: a topmost black window of the screen's size that keeps its title")
 {
