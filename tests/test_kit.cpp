@@ -53,7 +53,7 @@ TEST_CASE("the checker passes the sample girls and what the kit builds")
     }
     Check kit(kit_module("lumidoll.kit"));
     CHECK(kit.status == 0);
-    CHECK(kit.says("title: \"Aurora, rebuilt by the kit\" (26 characters)"));
+    CHECK(kit.says("title: \"Aurora, rebuilt by the kit\" (26 characters, code page "));
     CHECK(kit.says("GIRL17: 8-bit, 256 colours, 132 x 200"));
     CHECK(kit.says("background: pure black around every frame"));
     Check plain(kit_module("lumidoll.ok"));
@@ -70,10 +70,12 @@ TEST_CASE("the checker names each fault a module author can make")
         {"lumidoll.mis", "GIRL9: missing"},
         {"lumidoll.dep", "GIRL4: 24-bit"},
         {"lumidoll.siz", "GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)"},
-        {"lumidoll.bkg", "background: a frame is not surrounded by pure black"},
+        {"lumidoll.bkg", "GIRL5: not surrounded by pure black"},
         {"lumidoll.tit", "has 49 characters; the dialog shows only the first 39"},
-        {"lumidoll.txt", "module: not readable as a module"},
-        {"lumidoll.emp", "module: not readable as a module"},
+        {"lumidoll.txt", "module: not a Windows library"},
+        {"lumidoll.emp", "module: the file is empty"},
+        {"lumidoll.zzz", "does not exist: there is nothing to check"},
+        {"nova.dll", "verdict: the saver will not find this girl at all"},
     };
     for (const Fault& fault : faults) {
         CAPTURE(fault.module);
@@ -86,4 +88,11 @@ TEST_CASE("the checker names each fault a module author can make")
     Check named(sample_girl_path("aurora\\girl1.bmp"));
     CHECK(named.status == 1);
     CHECK(named.says("will not be found"));
+}
+
+TEST_CASE("the checker shows a title of accented letters as the dialog will")
+{
+    Check accented(kit_module("lumidoll.vga"));
+    CHECK(accented.status == 0);
+    CHECK(accented.says("title: \"V\xC3\xA9ga, l'\xC3\xA9toile\" (14 characters, code page "));
 }

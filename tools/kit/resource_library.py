@@ -110,3 +110,62 @@ def write_library(path, resources):
     with open(path, 'wb') as f:
         f.write(headers + b'\0' * (headers_size - len(headers)))
         f.write(rsrc + b'\0' * (raw_size - len(rsrc)))
+
+
+def read_library(path):
+    """Reads the resources of a Windows library, 32- or 64-bit, as {type: {NAME or id: bytes}}
+    (names in upper case, the first language of each). Raises ValueError if it is none."""
+    with open(path, 'rb') as f:
+        data = f.read()
+    try:
+        if data[:2] != b'MZ':
+            raise ValueError('it does not start as a Windows program or library does')
+        pe = struct.unpack_from('<I', data, 0x3C)[0]
+        if data[pe:pe + 4] != b'PE\0\0':
+            raise ValueError('it has no Windows library header')
+        sections, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
+        optional = pe + 24
+        magic = struct.unpack_from('<H', data, optional)[0]
+        directories = optional + (96 if magic == 0x10B else 112)
+        rsrc_rva = struct.unpack_from('<I', data, directories + 2 * 8)[0]
+        table = optional + optional_size
+        spans = [struct.unpack_from('<8xIIII', data, table + 40 * i) for i in range(sections)]
+
+        def offset_of(rva):
+            for virtual_size, address, raw_size, raw_at in spans:
+                if address <= rva < address + max(virtual_size, raw_size):
+                    return raw_at + rva - address
+            raise ValueError('a resource lies outside the file')
+
+        base = offset_of(rsrc_rva)
+
+        def entries(at):
+            named, numbered = struct.unpack_from('<HH', data, base + at + 12)
+            for i in range(named + numbered):
+                name, target = struct.unpack_from('<II', data, base + at + 16 + 8 * i)
+                if name & 0x80000000:
+                    where = base + (name & 0x7FFFFFFF)
+                    length = struct.unpack_from('<H', data, where)[0]
+                    name = data[where + 2:where + 2 + 2 * length].decode('utf-16-le').upper()
+                yield name, target & 0x7FFFFFFF
+
+        found = {}
+        for kind, names in entries(0):
+            for name, languages in entries(names):
+                for _, leaf in entries(languages):
+                    rva, size = struct.unpack_from('<II', data, base + leaf)
+                    at = offset_of(rva)
+                    found.setdefault(kind, {})[name] = data[at:at + size]
+                    break
+        return found
+    except struct.error:
+        raise ValueError('it ends before its own headers do')
+
+
+def dib_as_bmp(dib):
+    """A bitmap resource (a packed DIB) as the bytes of a .bmp file."""
+    header_size, _, _, _, bits, compression, _, _, _, used = struct.unpack_from('<IiiHHIIiiI', dib)
+    colours = used or (1 << bits if bits <= 8 else 0)
+    masks = 12 if compression == 3 and header_size == 40 else 0
+    bits_at = 14 + header_size + masks + 4 * colours
+    return b'BM' + struct.pack('<IHHI', 14 + len(dib), 0, 0, bits_at) + dib
