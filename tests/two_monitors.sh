@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# two_monitors.sh --- runs test programs on two monitors side by side: an Xephyr display of two
+# two_monitors.sh --- runs a command on two monitors side by side: an Xephyr display of two
 # 640 x 480 screens joined by Xinerama (RandR off, or Wine sees one monitor), inside a virtual
-# display of its own, with a fresh Wine prefix whose desktop is that display.
+# display of its own. The command finds the two-monitor display in $DISPLAY.
 #
-# usage: two_monitors.sh <prefix folder> <win64|win32> <program> [arguments] [-- <program> ...]
+# usage: two_monitors.sh <command> [arguments]
 set -eu
 
 free_display() {
@@ -39,5 +39,5 @@ wait_display "$monitors"
 
 export DISPLAY=":$monitors"
 status=0
-bash "$(dirname "$0")/own_prefix.sh" "$@" || status=$?
+"$@" || status=$?
 exit $status
