@@ -19,9 +19,19 @@ LRESULT CALLBACK saver_like_window(HWND window, UINT message, WPARAM wparam, LPA
     return scene_proc(window, message, wparam, lparam);
 }
 
+// The saver's clock, moved by hand in every case, so that "199 ms later" and "200 ms later"
+// are exact however slow the machine. Each case starts a day past the one before, so no stamp
+// of an earlier case's password check can hold back a check of this one.
+DWORD hand_clock = 50;  // the first case starts below 200 ms: its first check is the process's first
+DWORD WINAPI read_hand_clock() { return hand_clock; }
+DWORD next_day = 50;
+
 struct Win98 {
+    ImportSpy clock{"kernel32.dll", "GetTickCount", reinterpret_cast<void*>(read_hand_clock)};
     Win98()
     {
+        hand_clock = next_day;
+        next_day += 86400000;
         OSVERSIONINFOA version = {};
         version.dwOSVersionInfoSize = sizeof version;
         GetVersionExA(&version);
@@ -69,12 +79,6 @@ struct SaverLikeWindow : TestWindow {
     }
 };
 
-// A clock the test moves by hand, so "199 ms later" and "200 ms later" are exact however slow
-// the machine. The checks it stamps lie far from the real clock's reading, so they hold back
-// nothing once the real clock is back.
-DWORD hand_clock;
-DWORD WINAPI read_hand_clock() { return hand_clock; }
-
 }  // namespace
 
 TEST_CASE("the first check is never held back, and a refused check holds the next ones for 200 ms")
@@ -85,8 +89,8 @@ TEST_CASE("the first check is never held back, and a refused check holds the nex
     verifier_answers(0, 0);
     load_password_verifier();
     SaverLikeWindow saver;
-    hand_clock = GetTickCount() - 10000;
-    ImportSpy clock("kernel32.dll", "GetTickCount", reinterpret_cast<void*>(read_hand_clock));
+    // The clock reads 50 ms: were "no check yet" taken for a check at 0, this one would be held.
+    REQUIRE(hand_clock < 200);
     saver.request_close();
     CHECK(stand_in_note("Calls") == 1);
     CHECK(stand_in_note("Window") == static_cast<DWORD>(reinterpret_cast<UINT_PTR>(saver.handle)));
@@ -123,7 +127,6 @@ TEST_CASE("a refused password keeps the saver, hides the cursor and moves the re
     REQUIRE(wait_until([] { POINT p; GetCursorPos(&p); return p.x == 123 && p.y == 97; }));
     saved_cursor = {123, 97};
     SaverLikeWindow saver;
-    Sleep(260);
     pump_messages();
     saved_cursor = {1, 1};
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
@@ -145,7 +148,6 @@ TEST_CASE("while the password is asked the scene keeps animating")
     load_password_verifier();
     SaverLikeWindow saver;
     REQUIRE(wait_until([] { return timer_messages >= 3; }));
-    Sleep(260);
     int state_ticks_before = timer_messages;
     POINT mover_before = {scene.mover->x, scene.mover->y};
     int state_before = scene.state;
@@ -167,7 +169,6 @@ TEST_CASE("an accepted password closes the saver")
     verifier_answers(1, 0);
     load_password_verifier();
     SaverLikeWindow saver;
-    Sleep(260);
     saver.request_close();
     CHECK(wait_until([&] { return !IsWindow(saver.handle); }));
     CHECK(closing != 0);

@@ -154,6 +154,24 @@ struct SaverAsWin98 {
     }
 };
 
+// The stand-in network provider library in place of Wine's own, while this lives; the saver
+// takes it over the built-in one.
+struct StandInProvider {
+    std::string mpr = system_path("MPR.DLL"), kept = system_path("mpr-kept.dll");
+    std::string overrides = std::string(APP_KEY) + "\\DllOverrides";
+    StandInProvider()
+    {
+        REQUIRE(MoveFileExA(mpr.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING));
+        REQUIRE(CopyFileA(fixture_path("mpr_stand_in.dll").c_str(), mpr.c_str(), FALSE));
+        set_user_string(overrides.c_str(), "mpr", "native,builtin");
+    }
+    ~StandInProvider()
+    {
+        MoveFileExA(kept.c_str(), mpr.c_str(), MOVEFILE_REPLACE_EXISTING);
+        delete_user_value(overrides.c_str(), "mpr");
+    }
+};
+
 // The saver as Wine normally reports the platform: outside the Windows 95 family.
 struct SaverAsNt {
     SaverAsNt()
@@ -236,6 +254,7 @@ TEST_CASE("the command line picks the mode, and the mode's result is the exit co
     SUBCASE("the password change is for the Windows 95 family only")
     {
         clear_stand_in_notes();
+        StandInProvider provider;  // so that a call to it would show
         Saver s("/a 1234");
         CHECK(s.finish() == FAILED);
         CHECK(stand_in_note("ChangeCalls") == 0);
@@ -392,9 +411,7 @@ TEST_CASE("the Windows 95 family: the password change and the password check")
     }
     SUBCASE("/a asks the provider library, with the owner given or else the foreground window")
     {
-        std::string mpr = system_path("MPR.DLL"), kept = system_path("mpr-kept.dll");
-        REQUIRE(MoveFileExA(mpr.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING));
-        REQUIRE(CopyFileA(fixture_path("mpr_stand_in.dll").c_str(), mpr.c_str(), FALSE));
+        StandInProvider provider;
         {
             Saver s("/a " + number(owner.handle));
             CHECK(s.finish() == 0);
@@ -410,7 +427,6 @@ TEST_CASE("the Windows 95 family: the password change and the password check")
             CHECK(stand_in_note("ChangeCalls") == 2);
             CHECK(stand_in_note("Owner") == static_cast<DWORD>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
         }
-        REQUIRE(MoveFileExA(kept.c_str(), mpr.c_str(), MOVEFILE_REPLACE_EXISTING));
     }
     SUBCASE("the password library removed between runs: the next run closes on the first input")
     {

@@ -149,12 +149,12 @@ void pump_messages()
 
 bool wait_until(const std::function<bool()>& condition, DWORD timeout_ms)
 {
-    DWORD start = GetTickCount();
+    ULONGLONG start = GetTickCount64();  // not GetTickCount, which a test may move by hand
     for (;;) {
         pump_messages();
         if (condition())
             return true;
-        if (GetTickCount() - start > timeout_ms)
+        if (GetTickCount64() - start > timeout_ms)
             return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
@@ -349,12 +349,12 @@ bool Process::wait(DWORD timeout_ms)
 {
     if (!started)
         return false;
-    DWORD start = GetTickCount();
+    ULONGLONG start = GetTickCount64();  // not GetTickCount, which a test may move by hand
     for (;;) {
         pump_messages();
         if (WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0)
             return true;
-        if (GetTickCount() - start > timeout_ms)
+        if (GetTickCount64() - start > timeout_ms)
             return false;
         MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, 20, QS_ALLINPUT);
     }
