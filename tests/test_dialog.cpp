@@ -44,6 +44,14 @@ LRESULT selection(HWND dialog) { return SendDlgItemMessageA(dialog, IDC_GIRL_LIS
 
 void click(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0); }
 
+// A key pressed on the control that has the focus, handled by the dialog's own message loop.
+void press(HWND dialog, WORD key)
+{
+    HWND focus = GetFocus() ? GetFocus() : dialog;
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+}
+
 // Chooses a title the way a user's pick does: the selection, then the notification.
 void choose(HWND dialog, int position)
 {
@@ -70,12 +78,23 @@ void store(int mode, int girl)
                    std::to_string(girl) + "\r\n");
 }
 
+// The titles a user should see: the sample girls' own, in the order the system lists the
+// directory's modules, and an empty line for a file that is none of them.
 std::vector<std::string> directory_titles()
 {
-    scan_girl_modules();
     std::vector<std::string> titles;
-    for (int i = 0; i < module_count; i++)
-        titles.push_back(girl_modules[i].title);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(system_path("lumidoll.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return titles;
+    do {
+        std::string title;
+        for (int i = 0; i < 3; i++)
+            if (lstrcmpiA(found.cFileName, SAMPLE_GIRLS[i]) == 0)
+                title = SAMPLE_TITLES[i];
+        titles.push_back(title);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
     return titles;
 }
 
@@ -195,12 +214,15 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
         store(1, 1);
         INT_PTR result = run_dialog([&](HWND dialog) {
             click(dialog, IDC_SINGLE_GIRL);
-            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            press(dialog, VK_RETURN);
         });
         CHECK(result == 1);
         CHECK(profile_value("Mode") == "0");
         std::string before = read_settings();
-        result = run_dialog([&](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); });
+        result = run_dialog([&](HWND dialog) {
+            click(dialog, IDC_RANDOM_GIRLS);
+            press(dialog, VK_ESCAPE);
+        });
         CHECK(result == 2);
         CHECK(read_settings() == before);
     }

@@ -247,19 +247,19 @@ TEST_CASE("odd settings files: the saver runs and writes back well-formed option
     }
 }
 
-TEST_CASE("a settings file that cannot be written leaves the saver running and the file as it was")
+TEST_CASE("a settings file that cannot be written leaves the saver running and the file sound")
 {
     install_sample_girls();
-    SUBCASE("read-only")
+    SUBCASE("read-only: well formed, whether or not the system lets the saver write it")
     {
-        // (Wine running as root writes a read-only file anyway: then the write must be sound.)
+        // (Wine running as root writes a read-only file anyway.)
         write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=+2\r\n");
         SetFileAttributesA(settings_path().c_str(), FILE_ATTRIBUTE_READONLY);
         run_scene_briefly();
         SetFileAttributesA(settings_path().c_str(), FILE_ATTRIBUTE_NORMAL);
         CHECK(well_formed_settings());
     }
-    SUBCASE("a directory of that name")
+    SUBCASE("a directory of that name: left as it was")
     {
         remove_settings();
         REQUIRE(CreateDirectoryA(settings_path().c_str(), nullptr));

@@ -60,6 +60,16 @@ void verifier_answers(DWORD answer, DWORD delay_ms)
     set_user_dword("Software\\SkyFlareTests", "DelayMs", delay_ms);
 }
 
+// The stand-in password library in place, a password in force and the verifier loaded, with
+// the answer it gives and how long it takes to give it.
+void verifier_in_force(DWORD answer, DWORD delay_ms)
+{
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    verifier_answers(answer, delay_ms);
+    load_password_verifier();
+}
+
 struct SaverLikeWindow : TestWindow {
     SaverLikeWindow() : TestWindow(320, 240, prepare())
     {
@@ -84,10 +94,7 @@ struct SaverLikeWindow : TestWindow {
 TEST_CASE("the first check is never held back, and a refused check holds the next ones for 200 ms")
 {
     Win98 platform;
-    install_password_library("password_stand_in.dll");
-    use_password(1);
-    verifier_answers(0, 0);
-    load_password_verifier();
+    verifier_in_force(0, 0);
     SaverLikeWindow saver;
     // The clock reads 50 ms: were "no check yet" taken for a check at 0, this one would be held.
     REQUIRE(hand_clock < 200);
@@ -118,10 +125,7 @@ TEST_CASE("the first check is never held back, and a refused check holds the nex
 TEST_CASE("a refused password keeps the saver, hides the cursor and moves the reference point")
 {
     Win98 platform;
-    install_password_library("password_stand_in.dll");
-    use_password(1);
-    verifier_answers(0, 0);
-    load_password_verifier();
+    verifier_in_force(0, 0);
     // The pointer rests before the saver starts, so no movement of it asks for a close.
     SetCursorPos(123, 97);
     REQUIRE(wait_until([] { POINT p; GetCursorPos(&p); return p.x == 123 && p.y == 97; }));
@@ -142,10 +146,7 @@ TEST_CASE("while the password is asked the scene keeps animating")
 {
     Win98 platform;
     install_sample_girls();
-    install_password_library("password_stand_in.dll");
-    use_password(1);
-    verifier_answers(0, 1500);
-    load_password_verifier();
+    verifier_in_force(0, 1500);
     SaverLikeWindow saver;
     REQUIRE(wait_until([] { return timer_messages >= 3; }));
     int state_ticks_before = timer_messages;
@@ -161,13 +162,84 @@ TEST_CASE("while the password is asked the scene keeps animating")
     CHECK(IsWindow(saver.handle));
 }
 
-TEST_CASE("an accepted password closes the saver")
+TEST_CASE("input and close requests while the password is asked start no second check")
+{
+    Win98 platform;
+    set_user_dword("Software\\SkyFlareTests", "InputWhileAsking", 1);
+    verifier_in_force(0, 300);
+    SaverLikeWindow saver;
+    saver.request_close();
+    pump_messages();  // what was posted during the check is handled after it
+    CHECK(stand_in_note("Calls") == 1);
+    CHECK(stand_in_note("MostAtOnce") == 1);
+    CHECK(IsWindow(saver.handle));
+}
+
+TEST_CASE("timer ticks that piled up before the check are dropped, two of them")
+{
+    Win98 platform;
+    verifier_in_force(0, 0);
+    SaverLikeWindow saver;
+    KillTimer(saver.handle, SCENE_TIMER);  // only the ticks the test queues
+    pump_messages();
+    timer_messages = 0;
+    // The close request comes first; the system's ticks wait behind it, as they do.
+    PostMessageA(saver.handle, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 3; i++)
+        PostMessageA(saver.handle, WM_TIMER, SCENE_TIMER, 0);
+    pump_messages();
+    CHECK(stand_in_note("Calls") == 1);
+    CHECK(timer_messages == 1);  // three queued, two dropped by the check
+}
+
+static HWND preview_area;
+static bool preview_stayed;
+
+// Plays the user at the preview from inside the saver's message loop, then closes the display
+// settings around it.
+static void CALLBACK touch_the_preview(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND preview = FindWindowExA(preview_area, nullptr, "WindowsScreenSaverClass", "Preview");
+    if (!preview)
+        return;
+    KillTimer(nullptr, timer);
+    CHECK(saver_running_state() == FALSE);
+    SendMessageA(preview, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageA(preview, WM_LBUTTONDOWN, 0, 0);
+    SendMessageA(preview, WM_MOUSEMOVE, 0, MAKELPARAM(60, 60));
+    SetCursorPos(saved_cursor.x + 40, saved_cursor.y + 40);
+    pump_messages();
+    preview_stayed = IsWindow(preview) != FALSE;
+    DestroyWindow(preview_area);
+}
+
+TEST_CASE("the preview, with a password in force, never loads the password library nor asks")
 {
     Win98 platform;
     install_password_library("password_stand_in.dll");
     use_password(1);
     verifier_answers(1, 0);
-    load_password_verifier();
+    TestWindow area(200, 150);
+    preview_area = area.handle;
+    preview_stayed = false;
+    closing = 0;
+    saver_window = nullptr;
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, touch_the_preview);
+    int result = run_saver(area.handle);
+    KillTimer(nullptr, timer);
+    UnregisterClassA("WindowsScreenSaverClass", app_instance);
+    preview_mode = 0;
+    CHECK(result == 0);
+    CHECK(preview_stayed);
+    CHECK(stand_in_note("Loads") == 0);
+    CHECK(stand_in_note("Calls") == 0);
+    CHECK(saver_running_state() == FALSE);
+}
+
+TEST_CASE("an accepted password closes the saver")
+{
+    Win98 platform;
+    verifier_in_force(1, 0);
     SaverLikeWindow saver;
     saver.request_close();
     CHECK(wait_until([&] { return !IsWindow(saver.handle); }));

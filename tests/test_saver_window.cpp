@@ -188,9 +188,23 @@ TEST_CASE("with monitors left of and above the primary one, the scene keeps to t
     CHECK(plays_as_alone(shown, {100, 60}, LIVE_TICKS));
 }
 
+// The saver window's input context once its own destruction has run: given back by then.
+static HIMC context_after_destroy;
+static LRESULT CALLBACK note_context_after_destroy(int code, WPARAM wparam, LPARAM lparam)
+{
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lparam);
+    if (code == HC_ACTION && call->message == WM_DESTROY && call->hwnd == saver_window) {
+        context_after_destroy = ImmGetContext(call->hwnd);
+        ImmReleaseContext(call->hwnd, context_after_destroy);
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 TEST_CASE("full screen: a topmost black window of the screen's size that keeps its title")
 {
     install_sample_girls();
+    context_after_destroy = nullptr;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, note_context_after_destroy, nullptr, GetCurrentThreadId());
     int result = run_saver_with(nullptr, [](HWND saver) {
         char class_name[64];
         GetClassNameA(saver, class_name, sizeof class_name);
@@ -209,11 +223,13 @@ TEST_CASE("full screen: a topmost black window of the screen's size that keeps i
         CHECK(SendMessageA(saver, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Something else")) == 0);
         CHECK(title_of(saver) == "Screen Saver");
         CHECK(GetCursor() == nullptr);
-        // The input method is detached while the saver runs.
+        // The input method is detached while the saver runs...
         CHECK(ImmGetContext(saver) == nullptr);
         PostMessageA(saver, WM_CLOSE, 0, 0);
     });
+    UnhookWindowsHookEx(hook);
     CHECK(result == 0);
+    CHECK(context_after_destroy != nullptr);  // ...and given back as the window goes
     CHECK(FindWindowA("WindowsScreenSaverClass", nullptr) == nullptr);
 }
 

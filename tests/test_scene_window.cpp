@@ -188,7 +188,6 @@ TEST_CASE("full screen the palette may use the static colours; the preview leave
 TEST_CASE("the tear-down frees every picture, palette and background of the scene")
 {
     install_sample_girls();
-    DWORD gdi_before = gdi_object_count();
     SceneWindow w;
     w.wait_ticks(20);
     std::vector<HGDIOBJ> objects = scene_objects();
@@ -201,9 +200,30 @@ TEST_CASE("the tear-down frees every picture, palette and background of the scen
     for (HGDIOBJ object : objects)
         left += GetObjectType(object) != 0;
     CHECK(left == 0);
-    CHECK(gdi_object_count() == gdi_before);  // where the system counts them at all
     CHECK(girl_sprite.frames == nullptr);
     CHECK(banner_sprite.frames == nullptr);
+}
+
+static std::vector<HCURSOR> cursors_set;
+static decltype(&SetCursor) real_set_cursor;
+static HCURSOR WINAPI watched_set_cursor(HCURSOR cursor)
+{
+    cursors_set.push_back(cursor);
+    return real_set_cursor(cursor);
+}
+
+TEST_CASE("the wait cursor shows while the scene is set up, and the cursor before it comes back")
+{
+    install_sample_girls();
+    ImportSpy spy("user32.dll", "SetCursor", reinterpret_cast<void*>(watched_set_cursor));
+    real_set_cursor = reinterpret_cast<decltype(&SetCursor)>(spy.original);
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    real_set_cursor(arrow);
+    cursors_set.clear();
+    SceneWindow w(WS_POPUP | WS_VISIBLE, true);  // the preview: nothing else hides the cursor
+    REQUIRE(cursors_set.size() >= 2);
+    CHECK(cursors_set.front() == LoadCursorA(nullptr, IDC_WAIT));
+    CHECK(cursors_set.back() == arrow);
 }
 
 TEST_CASE("a key reaches the close rules through the scene and ends the window")

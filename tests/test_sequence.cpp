@@ -1,6 +1,7 @@
 // test_sequence.cpp --- the choreography: states, timing, girl changes and what the screen shows.
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <utility>
 
 #include "girls/catalogue.h"
@@ -21,10 +22,10 @@ int index_of_module(const char* file_name)
     return -1;
 }
 
-// The scene on a 640 x 480 off-screen surface, started as the saver window starts it.
+// The scene on an off-screen surface of the screen's size, started as the saver window starts it.
 struct Stage {
-    Surface screen{640, 480};
-    Stage(int mode, const char* girl_file, int width = 640, int height = 480)
+    Surface screen;
+    Stage(int mode, const char* girl_file, int width = 640, int height = 480) : screen(width, height)
     {
         scan_girl_modules();
         start_scene_on(screen.dc, width, height, mode, girl_file ? index_of_module(girl_file) : Girl);
@@ -114,6 +115,43 @@ TEST_CASE("one whole cycle on a 640 x 480 screen, state by state")
     CHECK(scene.gy == 13);
 }
 
+TEST_CASE("one whole cycle on an 800 x 600 screen, where every step and margin differs")
+{
+    install_sample_girls();
+    Stage stage(0, "lumidoll.aur", 800, 600);
+    // Worked out by hand as above: girl steps (10, 16), flare steps (13, 14), margins (40, 30).
+    // The girl falls from -200 past (600-200)/2 = 200 in 26 ticks (to 216) and from 216 past
+    // 600 in 25; the flare rises from 600 above 150-70 = 80 in 38 ticks (to 68) and from 68
+    // above -140 in 15. Pauses, fades and holds do not depend on the screen.
+    const Runs expected = {
+        {0, 26}, {1, 5}, {2, 7}, {200, 2}, {201, 8}, {3, 5}, {4, 25},
+        {5, 38}, {6, 5}, {7, 6}, {700, 4}, {701, 6}, {8, 5}, {9, 15},
+        {10, 26}, {11, 5}, {12, 7}, {1200, 2}, {1201, 8}, {13, 5}, {14, 25},
+        {15, 38}, {16, 5}, {17, 6}, {1700, 4}, {1701, 6}, {18, 5}, {19, 15},
+    };
+    CHECK(describe(stage.cycle()) == describe(expected));
+    // Where everyone stands: the girl stops at (-132 + 26 x 10, 216), the sky at (800-40-332, 30),
+    // the flare stops at 68 after entering at (800, 600), the banner at (40, 600-30-253).
+    REQUIRE(stage.run_until(1));
+    CHECK(girl_sprite.x == 128);
+    CHECK(girl_sprite.y == 216);
+    REQUIRE(stage.run_until(2));
+    CHECK(sky_sprite.x == 428);
+    CHECK(sky_sprite.y == 30);
+    REQUIRE(stage.run_until(5));
+    CHECK(flare_sprite.x == 800);
+    CHECK(flare_sprite.y == 600);
+    REQUIRE(stage.run_until(6));
+    CHECK(flare_sprite.x == 800 - 38 * 13);
+    CHECK(flare_sprite.y == 68);
+    REQUIRE(stage.run_until(7));
+    CHECK(banner_sprite.x == 40);
+    CHECK(banner_sprite.y == 317);
+    // The girl's pixels are where she stands, on a screen of this size.
+    REQUIRE(stage.run_until(11));
+    CHECK(stage.screen.count_not(BLACK, rect_of(girl_sprite)) > 2000);
+}
+
 TEST_CASE("the overlays take their corners and the movers their entrances")
 {
     install_sample_girls();
@@ -180,23 +218,46 @@ TEST_CASE("single girl mode keeps one girl for ever; random mode reloads her twi
     }
 }
 
-TEST_CASE("a new girl of another size gets her own travel steps")
+// The ticks a girl spends coming in at the given state, in a cycle's runs.
+int ticks_in(const Runs& runs, int state)
+{
+    for (const auto& run : runs)
+        if (run.first == state)
+            return run.second;
+    return -1;
+}
+
+TEST_CASE("a new girl of another size comes in at her own pace, as she does alone")
 {
     remove_installed_girls();
     install_girl(sample_girl_path("lumidoll.aur"), "lumidoll.aur");  // 132 x 200
     install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");  // 168 x 180
+    std::map<int, Runs> alone;  // each girl's cycle when she is the only one, by her width
+    for (const char* file : {"lumidoll.aur", "lumidoll.mir"}) {
+        Stage solo(0, file);
+        int width = girl_sprite.width;
+        alone[width] = solo.cycle();
+    }
+    REQUIRE(alone.size() == 2);
     Stage stage(1, "lumidoll.aur");
     seed_girl_picks(7);  // a fixed sequence of picks
     int sizes_seen = 0;
     int last_width = girl_sprite.width;
     for (int change = 0; change < 12; change++) {
-        REQUIRE(stage.run_until(change % 2 ? 15 : 5));
-        CHECK(scene.gx == (girl_sprite.width + 320) / 50);
-        CHECK(scene.gy == (girl_sprite.height + 480) / 50);
+        // After the change at the end of each half, the new girl comes in at the other half's start.
+        const int entry = change % 2 ? 0 : 10;
+        REQUIRE(stage.run_until(entry));
+        CAPTURE(girl_sprite.width);
+        int ticks = 0;
+        while (scene.state == entry && ticks < 1000) {
+            stage.tick();
+            ticks++;
+        }
+        REQUIRE(alone.count(girl_sprite.width) == 1);
+        CHECK(ticks == ticks_in(alone[girl_sprite.width], entry));
         if (girl_sprite.width != last_width)
             sizes_seen++;
         last_width = girl_sprite.width;
-        stage.tick();
     }
     CHECK(sizes_seen > 0);
     install_sample_girls();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <functional>
 #include <iostream>
+#include <map>
 
 #include "host/host.h"
 #include "scene/sequence.h"
@@ -235,6 +236,68 @@ TEST_CASE("each frame's palette is made from its own colour table, and short tab
     }
 }
 
+struct PaletteCall {
+    HDC dc;
+    HPALETTE palette;  // null for a realization
+    BOOL background;
+};
+static std::vector<PaletteCall> palette_calls;
+static decltype(&SelectPalette) real_select_palette;
+static decltype(&RealizePalette) real_realize_palette;
+static HPALETTE WINAPI watched_select_palette(HDC dc, HPALETTE palette, BOOL background)
+{
+    palette_calls.push_back({dc, palette, background});
+    return real_select_palette(dc, palette, background);
+}
+static UINT WINAPI watched_realize_palette(HDC dc)
+{
+    palette_calls.push_back({dc, nullptr, FALSE});
+    return real_realize_palette(dc);
+}
+
+TEST_CASE("every draw uses the mover's current palette on all five contexts and puts the old ones back")
+{
+    Surface screen(64, 64);
+    ImportSpy select("gdi32.dll", "SelectPalette", reinterpret_cast<void*>(watched_select_palette));
+    ImportSpy realize("gdi32.dll", "RealizePalette", reinterpret_cast<void*>(watched_realize_palette));
+    real_select_palette = reinterpret_cast<decltype(&SelectPalette)>(select.original);
+    real_realize_palette = reinterpret_cast<decltype(&RealizePalette)>(realize.original);
+    TestSprite mover(screen, block_then_square(16, 16));
+    TestSprite other(screen, block_then_square(8, 8));
+    scene.mover = &mover.sprite;
+    mover.sprite.frame = 1;
+    palette_calls.clear();
+    draw_sprite(screen.dc, 10, 10, &other.sprite);  // drawn with the mover's frame 1 palette
+    const HPALETTE wanted = mover.frames[1].palette;
+    REQUIRE(palette_calls.size() == 11);  // five selections, one realization, five restorations
+    std::map<HDC, HPALETTE> chosen;
+    for (int i = 0; i < 5; i++) {
+        CHECK(palette_calls[i].palette == wanted);
+        CHECK(palette_calls[i].background == FALSE);
+        chosen[palette_calls[i].dc] = wanted;
+    }
+    CHECK(chosen.size() == 5);  // the screen and four memory contexts, each once
+    CHECK(chosen.count(screen.dc) == 1);
+    CHECK(palette_calls[5].dc == screen.dc);  // realized on the screen
+    CHECK(palette_calls[5].palette == nullptr);
+    std::map<HDC, int> restored;
+    for (int i = 6; i < 11; i++) {
+        CHECK(palette_calls[i].palette != wanted);  // what each context had before
+        CHECK(palette_calls[i].background == TRUE);
+        restored[palette_calls[i].dc]++;
+    }
+    CHECK(restored.size() == 5);
+    for (const auto& context : chosen)
+        CHECK(restored[context.first] == 1);
+    CHECK(GetCurrentObject(screen.dc, OBJ_PAL) != wanted);  // the screen's own palette is back
+
+    // No mover, or a mover without frames: nothing is selected at all.
+    palette_calls.clear();
+    scene.mover = nullptr;
+    draw_sprite(screen.dc, 12, 12, &other.sprite);
+    CHECK(palette_calls.empty());
+}
+
 TEST_CASE("the saver's own flare crosses a real window without a trail")
 {
     TestWindow window(640, 480);
@@ -268,6 +331,15 @@ TEST_CASE("the saver's own flare crosses a real window without a trail")
     scene.mover = nullptr;
 }
 
+// Every object deletion of the saver's code, counted per handle.
+static std::map<HGDIOBJ, int> deletes;
+static decltype(&DeleteObject) real_delete_object;
+static BOOL WINAPI counting_delete_object(HGDIOBJ object)
+{
+    deletes[object]++;
+    return real_delete_object(object);
+}
+
 TEST_CASE("destroying the four sprites, in any order, frees each bitmap and palette exactly once")
 {
     Surface screen(64, 64);
@@ -275,6 +347,8 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
     const char* prefixes[4] = {"SKYFLARE", "STARRY", "URL", "SKYFLARE"};
     const int counts[4] = {17, 7, 6, 16};
     const std::vector<std::vector<int>> orders = {{3, 2, 1, 0}, {0, 1, 2, 3}, {2, 0, 3, 1}};
+    ImportSpy spy("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(counting_delete_object));
+    real_delete_object = reinterpret_cast<decltype(&DeleteObject)>(spy.original);
     for (const std::vector<int>& order : orders) {
         Sprite sprites[4];
         std::vector<HGDIOBJ> handles[4];
@@ -289,7 +363,7 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
             }
             handles[s].push_back(sprites[s].saved);
         }
-        std::vector<HGDIOBJ> sentinels;
+        deletes.clear();
         for (int s : order) {
             for (HGDIOBJ handle : handles[s])
                 REQUIRE(GetObjectType(handle) != 0);
@@ -298,16 +372,16 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
                 CHECK(GetObjectType(handle) == 0);
             CHECK(sprites[s].frames == nullptr);
             CHECK(sprites[s].saved == nullptr);
-            // New objects may take the freed handles: a second delete would now hit them.
-            for (size_t i = 0; i < handles[s].size(); i++)
-                sentinels.push_back(CreateSolidBrush(RGB(1, 2, 3)));
         }
         for (int s = 0; s < 4; s++)
             destroy_sprite(&sprites[s]);  // destroying again frees nothing more
-        for (HGDIOBJ sentinel : sentinels) {
-            CHECK(GetObjectType(sentinel) == OBJ_BRUSH);
-            DeleteObject(sentinel);
-        }
+        for (int s = 0; s < 4; s++)
+            for (HGDIOBJ handle : handles[s])
+                CHECK(deletes[handle] == 1);
+        size_t deleted = 0;
+        for (const auto& counted : deletes)
+            deleted += static_cast<size_t>(counted.second);
+        CHECK(deleted == handles[0].size() + handles[1].size() + handles[2].size() + handles[3].size());
     }
     scene.mover = nullptr;
 }

@@ -243,15 +243,22 @@ void capture_screen(Surface& into, int left, int top)
     GdiFlush();
 }
 
+bool screen_changes(DWORD within_ms)
+{
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    Surface first(w, h), now(w, h);
+    capture_screen(first);
+    return wait_until([&] {
+        capture_screen(now);
+        return !std::equal(first.bits, first.bits + w * h, now.bits);
+    }, within_ms);
+}
+
 uint32_t rgb_of(const RGBQUAD& q)
 {
     return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
 }
 
-DWORD gdi_object_count()
-{
-    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-}
 
 static LRESULT CALLBACK plain_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {

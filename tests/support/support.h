@@ -63,11 +63,11 @@ struct Surface {
 void capture_window(HWND window, Surface& into);
 // Copies what the screen shows, from the given screen point on, into a surface.
 void capture_screen(Surface& into, int left = 0, int top = 0);
+// Whether the primary screen shows something new within the time.
+bool screen_changes(DWORD within_ms);
 uint32_t rgb_of(const RGBQUAD& q);  // 0x00RRGGBB, as a 32-bit DIB stores it
 const uint32_t BLACK = 0;
 
-// GDI objects of this process, as the system counts them (0 where it does not count).
-DWORD gdi_object_count();
 
 // A plain top-level window for drawing tests, destroyed with the object.
 struct TestWindow {
