@@ -3,7 +3,8 @@
 # Windows (win64, or win32 for a pure 32-bit Windows), on the display in $DISPLAY. A program
 # that faults there ends at once with a backtrace instead of waiting in a crash dialog.
 #
-# usage: own_prefix.sh <prefix folder> <win64|win32> <program> [arguments] [-- <program> ...]
+# usage: own_prefix.sh <prefix folder> <win64|win32> [<program> [arguments] [-- <program> ...]]
+# With no program it only makes the prefix (./run boots its own prefixes so).
 set -eu
 export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 shift 2
