@@ -20,10 +20,10 @@ static const unsigned mouse_threshold = 4;   // pixels of travel, across plus do
 static const DWORD RECHECK_INTERVAL = 200;   // ms after a refused check in which no new one starts
 static const UINT SCREENSAVER_RUNNING = 97;  // SPI_SETSCREENSAVERRUNNING
 
-// The password libraries belong to the system: they are taken from the system directory by
-// full path, never from the current directory or from beside the saver, so no stray file of
-// the same name is asked whether the password is right.
-static HMODULE load_system_library(const char* name)
+// The system's own libraries (the password libraries among them) are taken from the system
+// directory by full path, never from the current directory or from beside the saver, so no
+// stray file of the same name is asked whether the password is right.
+HMODULE load_system_library(const char* name)
 {
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
@@ -132,7 +132,10 @@ int verify_before_close(HWND window)
 static void on_mouse_move(HWND window)
 {
     POINT now;
-    GetCursorPos(&now);
+    // While the logon, elevation or Ctrl+Alt+Del screen is up, the pointer cannot be read: that
+    // is no movement, and the reference point stays where it was.
+    if (!GetCursorPos(&now))
+        return;
     unsigned distance = static_cast<unsigned>(abs(now.x - saved_cursor.x) +
                                               abs(now.y - saved_cursor.y));
     // Small movements add up against the same reference point until they pass the threshold.

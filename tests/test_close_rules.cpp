@@ -52,6 +52,13 @@ void move_cursor_by(int dx, int dy)
     }));
 }
 
+// The pointer as it reads while a secure desktop (logon, elevation, Ctrl+Alt+Del) is up.
+BOOL WINAPI unreadable_cursor(POINT*)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
 }  // namespace
 
 TEST_CASE("the mouse ends the saver only when it travels more than four pixels")
@@ -92,6 +99,18 @@ TEST_CASE("the mouse ends the saver only when it travels more than four pixels")
     SUBCASE("the message's own position is not what counts")
     {
         CHECK_FALSE(w.closes_on(WM_MOUSEMOVE, 0, MAKELPARAM(500, 400)));
+    }
+    SUBCASE("a pointer that cannot be read is no movement, and the reference point stays")
+    {
+        const POINT reference = saved_cursor;
+        move_cursor_by(30, 0);
+        {
+            ImportSpy secure_desktop("user32.dll", "GetCursorPos", reinterpret_cast<void*>(unreadable_cursor));
+            CHECK_FALSE(w.closes_on(WM_MOUSEMOVE));
+        }
+        CHECK(saved_cursor.x == reference.x);
+        CHECK(saved_cursor.y == reference.y);
+        CHECK(w.closes_on(WM_MOUSEMOVE));  // readable again: the 30 pixels count
     }
 }
 
