@@ -46,4 +46,5 @@ void load_password_verifier();
 void unload_password_verifier();
 void set_saver_running(BOOL running);
 void change_password(HWND owner);
+HMODULE load_system_library(const char* name);  // by full path from the system directory
 extern POINT saved_cursor;

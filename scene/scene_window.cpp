@@ -6,35 +6,9 @@
 #include "host/host.h"
 #include "scene/cast.h"
 #include "scene/sequence.h"
+#include "scene/stage.h"
 
 static UINT_PTR scene_timer;  // 0 before the timer is set and when it could not be
-
-// The choreography is laid out on the primary monitor, whose top-left corner is the screen's
-// (0, 0). The full-screen window covers every monitor and may begin left of or above it, so
-// the scene draws through a device context whose origin is that corner; the sequence and the
-// sprites never know. The preview draws from its own corner.
-POINT scene_origin(HWND window)
-{
-    POINT primary = {0, 0};
-    if (!preview_mode)
-        ScreenToClient(window, &primary);
-    return primary;
-}
-
-static HDC take_scene_dc(HWND window)
-{
-    HDC dc = GetDC(window);
-    POINT origin = scene_origin(window);
-    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-    return dc;
-}
-
-// The window keeps its own device context: it goes back with the window's own origin.
-static void release_scene_dc(HWND window, HDC dc)
-{
-    SetViewportOrgEx(dc, 0, 0, nullptr);
-    ReleaseDC(window, dc);
-}
 
 static void on_create(HWND window)
 {
@@ -48,8 +22,8 @@ static void on_create(HWND window)
         SetSystemPaletteUse(screen, SYSPAL_NOSTATIC);
     load_scene_sprites(screen);
     ReleaseDC(window, screen);
-    // Positions come from the whole screen, also in the small preview window.
-    measure_screen();
+    // Positions come from the whole primary monitor, also in the small preview window.
+    open_stage(window);
     start_sequence();
     scene_timer = 0;
     scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
@@ -68,9 +42,7 @@ static void on_timer(HWND window, WPARAM timer)
         *nowhere = 0;
     }
 #endif
-    HDC screen = take_scene_dc(window);
-    scene_tick(screen);
-    release_scene_dc(window, screen);
+    play_tick(window);
 }
 
 static void on_paint(HWND window)
@@ -92,6 +64,7 @@ static void on_destroy(HWND window)
     if (scene_timer)
         KillTimer(window, scene_timer);
     destroy_scene_sprites();
+    close_stage();
     // In random mode this is the last girl picked, so the next run starts with her.
     save_options();
     if (!preview_mode) {

@@ -6,4 +6,3 @@ const UINT_PTR SCENE_TIMER = 2;
 const UINT SCENE_TICK_MS = 100;
 
 LRESULT scene_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-POINT scene_origin(HWND window);  // the primary monitor's top-left corner in the window

@@ -19,12 +19,6 @@ void compute_steps(int girl_width, int girl_height, int flare_width, int flare_h
     scene.my = h / 20;
 }
 
-void measure_screen()
-{
-    scene.screen_width = GetSystemMetrics(SM_CXSCREEN);
-    scene.screen_height = GetSystemMetrics(SM_CYSCREEN);
-}
-
 static void compute_cast_steps()
 {
     compute_steps(girl_sprite.width, girl_sprite.height, flare_sprite.width, flare_sprite.height);

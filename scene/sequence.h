@@ -18,6 +18,5 @@ struct SceneState {
 extern SceneState scene;
 
 void compute_steps(int girl_width, int girl_height, int flare_width, int flare_height);
-void measure_screen();
 void start_sequence();
 void scene_tick(HDC screen);

@@ -4,7 +4,8 @@
 # that faults there ends at once with a backtrace instead of waiting in a crash dialog.
 #
 # usage: own_prefix.sh <prefix folder> <win64|win32> [<program> [arguments] [-- <program> ...]]
-# With no program it only makes the prefix (./run boots its own prefixes so).
+# With no program it only makes the prefix (./run boots its own prefixes so). With SKYFLARE_DPI
+# set, the prefix's display is scaled to that many dots per inch (96 is 100 %).
 set -eu
 export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 shift 2
@@ -12,6 +13,9 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+if [ -n "${SKYFLARE_DPI:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$SKYFLARE_DPI" /f >/dev/null 2>&1
+fi
 wineserver -w
 
 status=0

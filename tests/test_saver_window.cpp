@@ -1,10 +1,12 @@
 // test_saver_window.cpp --- the saver window and the routing of its messages, run in this process.
 #include <algorithm>
+#include <set>
 
 #include "host/host.h"
 #include "scene/cast.h"
 #include "scene/scene_window.h"
 #include "scene/sequence.h"
+#include "scene/stage.h"
 #include "support/support.h"
 
 namespace {
@@ -83,10 +85,12 @@ std::string title_of(HWND window)
 }
 
 std::vector<std::pair<UINT, WPARAM>> parent_messages;
+std::vector<LPARAM> parent_lparams;  // for a context menu, where the pointer was
 LRESULT CALLBACK parent_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_CONTEXTMENU || message == WM_HELP) {
         parent_messages.push_back({message, wparam});
+        parent_lparams.push_back(lparam);
         return 0;  // the display settings would show their own menu here
     }
     return DefWindowProcA(window, message, wparam, lparam);
@@ -97,28 +101,41 @@ bool same_rect(const RECT& a, const RECT& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-// Whether `shown` (what a window shows) holds, from `corner` on, exactly what a scene alone on
-// a screen of the primary monitor's size shows after some tick from `ticks_at_least` on (ticks
-// the live scene drew on its own before the test took over are not counted, hence the slack).
-bool plays_as_alone(const Surface& shown, POINT corner, int ticks_at_least)
+// One whole cycle and a little more: every state of the choreography, both mirror halves.
+const int CYCLE_TICKS = 330;
+
+// Ticks a scene window by hand for a whole cycle. After each tick `check` sees what the window
+// shows; the fingerprints of the scene's own screen (`scene_area`, window pixels) are kept.
+std::vector<uint64_t> tick_cycle(HWND window, RECT scene_area, const std::function<void(const Surface&)>& check)
 {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    Surface alone(w, h);
-    start_scene_on(alone.dc, w, h, 0, 0);
-    bool same = false;
-    for (int tick = 1; tick <= ticks_at_least + 30 && !same; tick++) {
-        scene_tick(alone.dc);
-        GdiFlush();
-        same = tick >= ticks_at_least && alone.count_not(BLACK, {0, 0, w, h}) > 0;
-        for (int y = 0; y < h && same; y++)
-            for (int x = 0; x < w && same; x++)
-                same = shown.at(corner.x + x, corner.y + y) == alone.at(x, y);
+    RECT client;
+    GetClientRect(window, &client);
+    Surface shown(client.right, client.bottom);
+    std::vector<uint64_t> hashes;
+    std::set<int> states;
+    for (int tick = 0; tick < CYCLE_TICKS; tick++) {
+        SendMessageA(window, WM_TIMER, SCENE_TIMER, 0);
+        states.insert(scene.state);
+        capture_window(window, shown);
+        check(shown);
+        hashes.push_back(picture_hash(shown, scene_area));
     }
-    destroy_scene_sprites();
-    return same;
+    CHECK(states.size() == 28);
+    return hashes;
 }
 
-const int LIVE_TICKS = 40;  // far enough into the cycle that the girl is on the screen
+// A whole cycle leaves every pixel outside the scene's own screen black.
+std::function<void(const Surface&)> black_outside(RECT scene_area, int* stray)
+{
+    return [=](const Surface& shown) {
+        const RECT around[4] = {{0, 0, shown.width, scene_area.top},
+                                {0, scene_area.bottom, shown.width, shown.height},
+                                {0, scene_area.top, scene_area.left, scene_area.bottom},
+                                {scene_area.right, scene_area.top, shown.width, scene_area.bottom}};
+        for (const RECT& part : around)
+            *stray += shown.count_not(BLACK, part);
+    };
+}
 
 }  // namespace
 
@@ -128,30 +145,29 @@ TEST_CASE("on several monitors the saver covers them all and plays on the primar
     REQUIRE(GetSystemMetrics(SM_CMONITORS) >= 2);
     const RECT all = virtual_screen(), other = other_monitor();
     REQUIRE(other.right > other.left);
-    const RECT other_shown = {other.left - all.left, other.top - all.top, other.right - all.left,
-                              other.bottom - all.top};
-    Surface shown(all.right - all.left, all.bottom - all.top);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const RECT primary = {-all.left, -all.top, -all.left + w, -all.top + h};  // in the window
     BrightWindow bright(other);
 
     install_sample_girls();
     write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    int stray = 0;
+    std::vector<uint64_t> shown;
     int result = run_saver_with(nullptr, [&](HWND saver) {
         RECT r;
         GetWindowRect(saver, &r);
         CHECK(same_rect(r, all));
         UpdateWindow(saver);
         KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
-        for (int i = 0; i < LIVE_TICKS; i++)
-            SendMessageA(saver, WM_TIMER, SCENE_TIMER, 0);
-        capture_window(saver, shown);
+        shown = tick_cycle(saver, primary, black_outside(primary, &stray));
         PostMessageA(saver, WM_CLOSE, 0, 0);
     });
     CHECK(result == 0);
-    CHECK(shown.all(BLACK, other_shown));
-    CHECK(plays_as_alone(shown, {-all.left, -all.top}, LIVE_TICKS));
+    CHECK(stray == 0);  // nothing of the scene ever reached the other monitor
+    CHECK(plays_as_alone(shown, lone_scene(w, h, CYCLE_TICKS + 10), 10));
 }
 
-TEST_CASE("with monitors left of and above the primary one, the scene keeps to the primary's corner")
+TEST_CASE("the scene keeps to the primary monitor's rectangle, wherever it lies in the window")
 {
     // The window covers the virtual screen, wherever it begins.
     CHECK(same_rect(full_screen_cover(-1280, -200, 2560, 1024), {-1280, -200, 1280, 824}));
@@ -160,32 +176,66 @@ TEST_CASE("with monitors left of and above the primary one, the scene keeps to t
     CHECK(same_rect(full_screen_cover(0, 0, 0, 0),
                     {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}));
 
-    // A full-screen scene whose window begins left of and above this display, as the saver's
-    // does when monitors lie there: its pictures land where a screen alone shows them.
+    // A full-screen scene window with monitors on all four sides of a 440 x 360 primary one, as
+    // the saver's window is when monitors lie left of, above, right of and below it: the scene
+    // plays in that rectangle as on a screen of its size alone, and nothing reaches the margins.
     install_sample_girls();
     write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     closing = 0;
     preview_mode = 0;
     GetCursorPos(&saved_cursor);
-    Surface shown(w + 100, h + 60);
+    const RECT primary = {100, 60, 540, 420};
+    int stray = 0;
+    std::vector<uint64_t> shown;
     {
-        TestWindow window(w + 100, h + 60, scene_layer_proc, WS_EX_TOPMOST);
+        TestWindow window(640, 480, scene_layer_proc, WS_EX_TOPMOST);
         KillTimer(window.handle, SCENE_TIMER);  // the test ticks
-        MoveWindow(window.handle, -100, -60, w + 100, h + 60, TRUE);
-        RECT r;
-        GetWindowRect(window.handle, &r);
-        REQUIRE(r.left == -100);
-        REQUIRE(r.top == -60);
+        set_stage(window.handle, primary, 1);   // the window begins at the screen's corner
+        start_sequence();
         POINT origin = scene_origin(window.handle);
         CHECK(origin.x == 100);
         CHECK(origin.y == 60);
-        UpdateWindow(window.handle);
-        for (int i = 0; i < LIVE_TICKS; i++)
-            SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);
-        capture_window(window.handle, shown);
+        RedrawWindow(window.handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
+        shown = tick_cycle(window.handle, primary, black_outside(primary, &stray));
     }
-    CHECK(plays_as_alone(shown, {100, 60}, LIVE_TICKS));
+    CHECK(stray == 0);
+    CHECK(plays_as_alone(shown, lone_scene(440, 360, CYCLE_TICKS)));
+}
+
+TEST_CASE("on a display scaled to 200 % every pixel of the scene is a 2 x 2 block" * doctest::skip())
+{
+    // Run by the scaled test display only: 192 dots per inch on a 1281 x 961 screen, which
+    // lays the scene out on 640 x 480 and leaves a line to its right and below it.
+    REQUIRE(primary_monitor_dpi() == 192);
+    install_sample_girls();
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    closing = 0;
+    preview_mode = 0;
+    GetCursorPos(&saved_cursor);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const RECT doubled = {0, 0, 1280, 960};
+    int stray = 0;
+    std::vector<uint64_t> shown;
+    {
+        TestWindow window(w, h, scene_layer_proc, WS_EX_TOPMOST);
+        KillTimer(window.handle, SCENE_TIMER);  // the test ticks
+        CHECK(stage_scale() == 2);
+        CHECK(scene.screen_width == 640);
+        CHECK(scene.screen_height == 480);
+        start_sequence();
+        RedrawWindow(window.handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
+        shown = tick_cycle(window.handle, doubled, black_outside(doubled, &stray));
+    }
+    CHECK(stray == 0);
+    CHECK(plays_as_alone(shown, lone_scene(640, 480, CYCLE_TICKS, 2)));
+    // The preview, a small window of another program, is never scaled.
+    preview_mode = 1;
+    {
+        TestWindow preview(200, 150, scene_layer_proc, 0, WS_POPUP | WS_VISIBLE);
+        CHECK(stage_scale() == 1);
+        CHECK(scene.screen_width == w);
+    }
+    preview_mode = 0;
 }
 
 // The saver window's input context once its own destruction has run: given back by then.
@@ -403,6 +453,7 @@ TEST_CASE("the preview fills its parent, passes system commands on and hands hel
         REQUIRE(parent_messages.size() >= 1);
         CHECK(parent_messages[0].first == static_cast<UINT>(WM_CONTEXTMENU));
         CHECK(parent_messages[0].second == reinterpret_cast<WPARAM>(parent.handle));
+        CHECK(parent_lparams[0] == MAKELPARAM(20, 20));  // the menu opens where the pointer was
         // Input does not end a preview.
         SendMessageA(saver, WM_KEYDOWN, VK_SPACE, 0);
         SendMessageA(saver, WM_ACTIVATEAPP, FALSE, 0);

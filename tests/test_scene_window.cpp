@@ -7,6 +7,7 @@
 #include "scene/cast.h"
 #include "scene/scene_window.h"
 #include "scene/sequence.h"
+#include "scene/stage.h"
 #include "support/support.h"
 
 namespace {
@@ -65,19 +66,37 @@ std::vector<HGDIOBJ> scene_objects()
     return objects;
 }
 
+std::vector<std::pair<UINT_PTR, UINT>> timers_asked;  // (identifier, period in ms)
+decltype(&SetTimer) real_set_timer;
+UINT_PTR WINAPI watched_set_timer(HWND window, UINT_PTR id, UINT period, TIMERPROC procedure)
+{
+    timers_asked.push_back({id, period});
+    return real_set_timer(window, id, period, procedure);
+}
+
 }  // namespace
 
-TEST_CASE("ten seconds of the scene's own timer animate the window")
+TEST_CASE("ten seconds of the scene's own timer animate the window, ten ticks a second")
 {
     install_sample_girls();
     write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    timers_asked.clear();
+    ImportSpy spy("user32.dll", "SetTimer", reinterpret_cast<void*>(watched_set_timer));
+    real_set_timer = reinterpret_cast<decltype(&SetTimer)>(spy.original);
     SceneWindow w;
+    CHECK(timers_asked == std::vector<std::pair<UINT_PTR, UINT>>{{SCENE_TIMER, 100}});
     CHECK(scene.mover == &girl_sprite);
     CHECK(girl_sprite.width > 0);
     Surface first(640, 480), later(640, 480);
     w.wait_ticks(5);
     capture_window(w.handle, first);
+    ULONGLONG started = GetTickCount64();
     w.wait_ticks(95);
+    ULONGLONG took = GetTickCount64() - started;
+    // The pace as the window sees it: 95 ticks take 9.5 s. Wine's timers never come early by
+    // more than a little; a busy machine may hold them back, up to half the pace.
+    CHECK(took >= 95 * 90);
+    CHECK(took <= 95 * 200);
     capture_window(w.handle, later);
     CHECK(std::equal(first.bits, first.bits + 640 * 480, later.bits) == false);
     CHECK(later.count_not(BLACK, {0, 0, 640, 480}) > 1000);
@@ -233,4 +252,68 @@ TEST_CASE("a key reaches the close rules through the scene and ends the window")
     w.wait_ticks(2);
     SendMessageA(w.handle, WM_KEYDOWN, VK_SPACE, 0);
     CHECK(wait_until([&] { return !IsWindow(w.handle); }));
+}
+
+namespace {
+
+// Windows' per-monitor scale as a test sets it, or missing as before Windows 8.1.
+bool offer_monitor_dpi;
+HRESULT monitor_answer;
+HRESULT WINAPI fake_monitor_dpi(HMONITOR, int, UINT* dpi_x, UINT* dpi_y)
+{
+    *dpi_x = *dpi_y = 144;
+    return monitor_answer;
+}
+decltype(&GetProcAddress) real_get_proc_address;
+FARPROC WINAPI watched_get_proc_address(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(reinterpret_cast<UINT_PTR>(name)) && lstrcmpA(name, "GetDpiForMonitor") == 0)
+        return offer_monitor_dpi ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(fake_monitor_dpi)) : nullptr;
+    return real_get_proc_address(module, name);
+}
+
+int system_dpi()
+{
+    HDC screen = GetDC(nullptr);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+}  // namespace
+
+TEST_CASE("the scene's scale: the primary monitor's own, rounded to a whole number")
+{
+    // 125 % stays pixel for pixel; 150 % and 175 % are doubled; halves round up.
+    const int table[][2] = {{0, 1}, {72, 1}, {96, 1}, {120, 1}, {143, 1}, {144, 2}, {168, 2},
+                            {192, 2}, {239, 2}, {240, 3}, {288, 3}, {384, 4}};
+    for (const auto& row : table) {
+        CAPTURE(row[0]);
+        CHECK(scale_for_dpi(row[0]) == row[1]);
+    }
+    CHECK(primary_monitor_dpi() == system_dpi());  // one monitor: the same answer either way
+    {
+        // At this display's 96 DPI the scene is shown pixel for pixel on the whole screen.
+        install_sample_girls();
+        SceneWindow w;
+        CHECK(stage_scale() == 1);
+        CHECK(scene.screen_width == GetSystemMetrics(SM_CXSCREEN));
+        CHECK(scene.screen_height == GetSystemMetrics(SM_CYSCREEN));
+    }
+    ImportSpy spy("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(watched_get_proc_address));
+    real_get_proc_address = reinterpret_cast<decltype(&GetProcAddress)>(spy.original);
+    SUBCASE("Windows 8.1 and later tell the monitor's own")
+    {
+        offer_monitor_dpi = true;
+        monitor_answer = S_OK;
+        CHECK(primary_monitor_dpi() == 144);
+    }
+    SUBCASE("earlier ones, or a monitor that cannot tell, have the system's")
+    {
+        offer_monitor_dpi = false;
+        CHECK(primary_monitor_dpi() == system_dpi());
+        offer_monitor_dpi = true;
+        monitor_answer = E_INVALIDARG;
+        CHECK(primary_monitor_dpi() == system_dpi());
+    }
 }

@@ -563,3 +563,34 @@ LRESULT CALLBACK scene_layer_proc(HWND window, UINT message, WPARAM wparam, LPAR
 {
     return scene_proc(window, message, wparam, lparam);
 }
+
+uint64_t picture_hash(const Surface& surface, RECT area, int scale)
+{
+    GdiFlush();
+    uint64_t hash = 1469598103934665603ull;
+    for (int y = area.top * scale; y < area.bottom * scale; y++)
+        for (int x = area.left * scale; x < area.right * scale; x++)
+            hash = (hash ^ surface.at(x / scale, y / scale)) * 1099511628211ull;
+    return hash;
+}
+
+std::vector<uint64_t> lone_scene(int width, int height, int ticks, int scale)
+{
+    Surface alone(width, height);
+    start_scene_on(alone.dc, width, height, 0, 0);
+    std::vector<uint64_t> hashes;
+    for (int tick = 0; tick < ticks; tick++) {
+        scene_tick(alone.dc);
+        hashes.push_back(picture_hash(alone, {0, 0, width, height}, scale));
+    }
+    destroy_scene_sprites();
+    return hashes;
+}
+
+bool plays_as_alone(const std::vector<uint64_t>& shown, const std::vector<uint64_t>& alone, int slack)
+{
+    for (int start = 0; start <= slack && start + shown.size() <= alone.size(); start++)
+        if (std::equal(shown.begin(), shown.end(), alone.begin() + start))
+            return true;
+    return false;
+}

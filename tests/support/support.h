@@ -131,5 +131,15 @@ DWORD run_captured(const std::string& command_line, std::string& output, DWORD t
 // scanned, the options given, the four sprites loaded, the girl about to come in.
 void start_scene_on(HDC dc, int width, int height, int mode, int girl);
 
+// A fingerprint of the pixels of an area, each shown as a scale x scale block: two areas with
+// the same fingerprint show the same picture.
+uint64_t picture_hash(const Surface& surface, RECT area, int scale = 1);
+// Fingerprints, tick by tick, of the first girl's scene alone on a screen of the given size,
+// each pixel shown as a scale x scale block.
+std::vector<uint64_t> lone_scene(int width, int height, int ticks, int scale = 1);
+// Whether `shown`, fingerprints of a live scene's ticks, is a stretch of `alone` beginning
+// within its first `slack` ticks (ticks the live scene drew before a test took over).
+bool plays_as_alone(const std::vector<uint64_t>& shown, const std::vector<uint64_t>& alone, int slack = 0);
+
 // The scene layer alone as a window's procedure.
 LRESULT CALLBACK scene_layer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# own_display.sh --- runs a command on a virtual display of its own: either two monitors side by
+# side (an Xephyr display of two 640 x 480 screens joined by Xinerama, RandR off, or Wine sees
+# one monitor, inside a virtual display), or one screen of a given size. The command finds the
+# display in $DISPLAY.
+#
+# usage: own_display.sh two-monitors|<width>x<height> <command> [arguments]
+set -eu
+
+free_display() {
+    n=$1
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    echo "$n"
+}
+wait_display() {
+    waited=0
+    until [ -e "/tmp/.X11-unix/X$1" ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+        [ $waited -lt 300 ] || { echo "own_display: display :$1 did not start" >&2; exit 1; }
+    done
+}
+
+host_pid= monitors_pid=
+finish() {
+    [ -z "$monitors_pid" ] || kill "$monitors_pid" 2>/dev/null || true
+    [ -z "$host_pid" ] || kill "$host_pid" 2>/dev/null || true
+}
+trap finish EXIT
+
+kind=$1
+shift
+host=$(free_display 120)
+if [ "$kind" = two-monitors ]; then
+    Xvfb ":$host" -screen 0 1400x700x24 -nolisten tcp >/dev/null 2>&1 &
+    host_pid=$!
+    wait_display "$host"
+    shown=$(free_display $((host + 1)))
+    DISPLAY=":$host" Xephyr ":$shown" +xinerama -extension RANDR -screen 640x480 -screen 640x480 \
+        -nolisten tcp >/dev/null 2>&1 &
+    monitors_pid=$!
+    wait_display "$shown"
+else
+    Xvfb ":$host" -screen 0 "${kind}x24" -nolisten tcp >/dev/null 2>&1 &
+    host_pid=$!
+    wait_display "$host"
+    shown=$host
+fi
+
+export DISPLAY=":$shown"
+status=0
+"$@" || status=$?
+exit $status
