@@ -57,8 +57,15 @@ static void on_paint(HWND dialog)
     if (GetObjectA(logo_bitmap, sizeof logo, &logo) == sizeof logo) {
         HDC memory = CreateCompatibleDC(dc);
         HGDIOBJ previous = SelectObject(memory, logo_bitmap);
+        // Smoothly: the default mode would merge the rows and columns a shrink drops into dark
+        // streaks, and enlarge in blocks. Halftone asks for the brush origin to be set after it.
+        int previous_mode = SetStretchBltMode(dc, HALFTONE);
+        POINT previous_origin;
+        SetBrushOrgEx(dc, 0, 0, &previous_origin);
         StretchBlt(dc, corner.x, corner.y, place.right - place.left, place.bottom - place.top,
                    memory, 0, 0, logo.bmWidth, logo.bmHeight, SRCCOPY);
+        SetBrushOrgEx(dc, previous_origin.x, previous_origin.y, nullptr);
+        SetStretchBltMode(dc, previous_mode);
         SelectObject(memory, previous);
         DeleteDC(memory);
     }

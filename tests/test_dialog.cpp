@@ -113,6 +113,33 @@ uint32_t dialog_face()
     return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
 }
 
+int brightness(uint32_t colour) { return int((colour >> 16) & 255) + int((colour >> 8) & 255) + int(colour & 255); }
+
+// Rows (or columns) of `painted`, a stretched copy of `source`, darker than every source row
+// (column) they come from and those beside them: the streaks of merged rows. The two pictures
+// are given as brightness at (along, across), `along` running over the rows (columns).
+int dark_streaks(int painted_count, int source_count, int painted_length, int source_length,
+                 const std::function<int(int, int)>& painted, const std::function<int(int, int)>& source)
+{
+    auto mean = [](int length, int line, const std::function<int(int, int)>& at) {
+        long sum = 0;
+        for (int i = 0; i < length; i++)
+            sum += at(line, i);
+        return double(sum) / length;
+    };
+    int streaks = 0;
+    for (int line = 0; line < painted_count; line++) {
+        int first = std::max(0, line * source_count / painted_count - 1);
+        int last = std::min(source_count - 1, (line + 1) * source_count / painted_count + 1);
+        double darkest = 765;
+        for (int s = first; s <= last; s++)
+            darkest = std::min(darkest, mean(source_length, s, source));
+        if (mean(painted_length, line, painted) < darkest * 0.9 - 3)
+            streaks++;
+    }
+    return streaks;
+}
+
 HBITMAP loaded_logo;
 decltype(&LoadImageA) real_load_image;
 HANDLE WINAPI spy_load_image(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags)
@@ -157,6 +184,23 @@ TEST_CASE("random girls open with the list disabled, and Single Girl enables it"
         CHECK_FALSE(list_enabled(dialog));
         click(dialog, IDCANCEL);
     });
+    SUBCASE("every Mode other than 0, as a hand-edited file has it, is random girls, and OK writes 1")
+    {
+        for (int mode : {2, -1}) {
+            CAPTURE(mode);
+            store(mode, 2);
+            INT_PTR result = run_dialog([&](HWND dialog) {
+                CHECK(checked(dialog, IDC_RANDOM_GIRLS));
+                CHECK_FALSE(checked(dialog, IDC_SINGLE_GIRL));
+                CHECK_FALSE(list_enabled(dialog));
+                CHECK(selection(dialog) == 2);
+                click(dialog, IDOK);
+            });
+            CHECK(result == 1);
+            CHECK(profile_value("Mode") == "1");
+            CHECK(profile_value("Girl") == "2");
+        }
+    }
 }
 
 TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
@@ -296,6 +340,26 @@ TEST_CASE("the logo fills the dialog's lower part, also after being covered and 
             CHECK(shown.at(client.right - 3, place.top - 3) == dialog_face());
         };
         check_logo();
+        // Shrunk or stretched to the placeholder, the logo shows no row or column darker than
+        // the logo's own rows and columns it comes from.
+        HBITMAP logo = static_cast<HBITMAP>(
+            LoadImageA(app_instance, MAKEINTRESOURCEA(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        BITMAP size;
+        REQUIRE(GetObjectA(logo, sizeof size, &size) == sizeof size);
+        Surface source(size.bmWidth, size.bmHeight);
+        HDC holder = CreateCompatibleDC(source.dc);
+        HGDIOBJ previous = SelectObject(holder, logo);
+        BitBlt(source.dc, 0, 0, size.bmWidth, size.bmHeight, holder, 0, 0, SRCCOPY);
+        SelectObject(holder, previous);
+        DeleteDC(holder);
+        DeleteObject(logo);
+        GdiFlush();
+        const int pw = place.right - place.left, ph = place.bottom - place.top;
+        auto painted = [&](int x, int y) { return brightness(shown.at(place.left + x, place.top + y)); };
+        auto original = [&](int x, int y) { return brightness(source.at(x, y)); };
+        CHECK(dark_streaks(ph, size.bmHeight, pw, size.bmWidth, [&](int row, int i) { return painted(i, row); },
+                           [&](int row, int i) { return original(i, row); }) == 0);
+        CHECK(dark_streaks(pw, size.bmWidth, ph, size.bmHeight, painted, original) == 0);
         {
             RECT window;
             GetWindowRect(dialog, &window);
