@@ -22,6 +22,18 @@ ShowUninstDetails show
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\SkyFlare"
 !define DESKTOP_KEY "Control Panel\Desktop"
+; Windows sends the profile functions' reads and writes of a control.ini section named here to
+; the registry key the value names: for this section, each user's own key. Without it, the
+; saver's choices would go to C:\Windows\control.ini, which since Vista only an elevated
+; program may change: the dialog would end with OK and keep nothing.
+!define INI_MAPPING_KEY "SOFTWARE\Microsoft\Windows NT\CurrentVersion\IniFileMapping\control.ini"
+!define SETTINGS_SECTION "Screen Saver.SkyFlare"
+!define SETTINGS_MAPPING "USR:Control Panel\Screen Saver.SkyFlare"
+
+; Windows keeps a copy of the mappings; a profile write with every argument null renews it.
+!macro FLUSH_INI_MAPPING
+  System::Call 'kernel32::WritePrivateProfileStringW(p 0, p 0, p 0, p 0)'
+!macroend
 
 Page instfiles
 UninstPage uninstConfirm
@@ -49,6 +61,12 @@ Section "Sky Flare"
   File "${GIRLS}\lumidoll.mir"
   File "${GIRLS}\lumidoll.lyr"
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$0"
+  ; The mapping goes into the registry view this installer's saver reads, which is this
+  ; installer's own: the 64-bit one for the x64 saver, the 32-bit one (WOW6432Node on 64-bit
+  ; Windows) for the x86 saver. No section is copied out of control.ini: a value the user's key
+  ; lacks is still read from the file (the mapping has no "@"), until the first save keeps it.
+  WriteRegStr HKLM "${INI_MAPPING_KEY}" "${SETTINGS_SECTION}" "${SETTINGS_MAPPING}"
+  !insertmacro FLUSH_INI_MAPPING
 
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -60,8 +78,14 @@ Section "Sky Flare"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 
-  MessageBox MB_YESNO|MB_ICONQUESTION "Sky Flare is now your screen saver.$\n$\nChoose its girls now?" \
-    /SD IDNO IDNO done
+  ; This setup runs as the account that gave it administrator rights. A standard user who typed
+  ; an administrator's password gets the administrator's setting changed, not their own, and
+  ; no plugin of this NSIS can reach the signed-in user's: the question says so.
+  System::Call 'advapi32::GetUserNameW(w .R9, *i ${NSIS_MAX_STRLEN})'
+  MessageBox MB_YESNO|MB_ICONQUESTION "Sky Flare is now the screen saver of $R9, the Windows account \
+this setup runs as.$\n$\nIf you typed an administrator's password to install it, that account is not \
+yours: choose Sky Flare and its girls in your own screen saver settings instead.$\n$\nChoose the girls \
+for $R9 now?" /SD IDNO IDNO done
   Exec '"$0" /c'
   done:
 SectionEnd
@@ -76,6 +100,13 @@ Section "Uninstall"
   ${OrIf} $1 == $2
   ${OrIf} $1 == "$SYSDIR\SkyFlare.scr"
     DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  ${EndIf}
+  ; The mapping goes only if it is still the one this installer wrote. The users' own settings
+  ; keys stay: they are theirs, and a later install finds their choices again.
+  ReadRegStr $3 HKLM "${INI_MAPPING_KEY}" "${SETTINGS_SECTION}"
+  ${If} $3 == "${SETTINGS_MAPPING}"
+    DeleteRegValue HKLM "${INI_MAPPING_KEY}" "${SETTINGS_SECTION}"
+    !insertmacro FLUSH_INI_MAPPING
   ${EndIf}
   Delete "$SYSDIR\SkyFlare.scr"
   Delete "$SYSDIR\lumidoll.aur"

@@ -6,6 +6,10 @@ namespace {
 
 const char* const DESKTOP = "Control Panel\\Desktop";
 const char* const UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SkyFlare";
+const char* const INI_MAPPING = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\control.ini";
+const char* const SECTION = "Screen Saver.SkyFlare";
+const char* const MAPPING = "USR:Control Panel\\Screen Saver.SkyFlare";
+const char* const USER_SETTINGS = "Control Panel\\Screen Saver.SkyFlare";
 
 std::string user_string(const char* key, const char* name)
 {
@@ -26,6 +30,35 @@ bool uninstall_entry_exists()
         return false;
     RegCloseKey(handle);
     return true;
+}
+
+// The section's mapping in a view of the machine's registry (0: this program's own, which is
+// the view its saver reads), and how many values the mapping key holds.
+std::string mapping_in(REGSAM view, DWORD* values = nullptr)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, INI_MAPPING, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return "(no key)";
+    char data[MAX_PATH] = "";
+    DWORD size = sizeof data;
+    LONG found = RegQueryValueExA(key, SECTION, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    if (values)
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, values, nullptr, nullptr,
+                         nullptr, nullptr);
+    RegCloseKey(key);
+    return found == ERROR_SUCCESS ? data : "(none)";
+}
+
+void set_mapping(const char* data)
+{
+    HKEY key;
+    REQUIRE(RegCreateKeyExA(HKEY_LOCAL_MACHINE, INI_MAPPING, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS);
+    if (data)
+        RegSetValueExA(key, SECTION, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), lstrlenA(data) + 1);
+    else
+        RegDeleteValueA(key, SECTION);
+    RegCloseKey(key);
 }
 
 // A 32-bit program on 64-bit Windows: the test of the 32-bit installer there.
@@ -119,6 +152,15 @@ void clean_system()
     remove_path(installed_saver());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL);
     delete_user_value(DESKTOP, "SCRNSAVE.EXE");
+    set_mapping(nullptr);
+}
+
+// The registry view of the other bitness, where there is one: 0 on 32-bit Windows.
+REGSAM other_view()
+{
+    if (sizeof(void*) == 8)
+        return KEY_WOW64_32KEY;
+    return on_64bit_windows_as_32bit() ? KEY_WOW64_64KEY : 0;
 }
 
 struct WindowSearch {
@@ -144,6 +186,24 @@ HWND question_of(const Process& asker)
     WindowSearch search = {asker.info.dwProcessId, nullptr};
     EnumWindows(match_question, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+BOOL CALLBACK note_longest_text(HWND child, LPARAM param)
+{
+    char text[1024] = "";
+    GetWindowTextA(child, text, sizeof text);
+    auto* longest = reinterpret_cast<std::string*>(param);
+    if (std::string(text).size() > longest->size())
+        *longest = text;
+    return TRUE;
+}
+
+// What a message box says: its longest text.
+std::string text_of(HWND question)
+{
+    std::string longest;
+    EnumChildWindows(question, note_longest_text, reinterpret_cast<LPARAM>(&longest));
+    return longest;
 }
 
 std::string image_of_window(HWND window)
@@ -174,7 +234,16 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     clean_system();
     write_file(system_path("lumidoll.own"), "a module of the user's own");
     set_user_string(DESKTOP, "SkyFlareTestNeighbour", "left alone");
+    DWORD values_before = 0;
+    mapping_in(0, &values_before);
     install();
+    // The saver's choices go to each user's own key on Windows: the mapping is in the view its
+    // saver reads, and only there.
+    DWORD values = 0;
+    CHECK(mapping_in(0, &values) == MAPPING);
+    CHECK(values == values_before + 1);
+    if (other_view())
+        CHECK(mapping_in(other_view()) != MAPPING);
     CHECK(all_installed());
     CHECK(read_file(installed_saver()) == read_file(saver_path()));
     CHECK(read_file(system_path("lumidoll.mir")) == read_file(sample_girl_path("lumidoll.mir")));
@@ -213,11 +282,18 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     }
     SUBCASE("a second install over the first is clean, and the uninstall takes exactly what it put")
     {
+        set_user_string(USER_SETTINGS, "Mode", "1");
         install();
         CHECK(all_installed());
         CHECK(lower(user_string(DESKTOP, "SCRNSAVE.EXE")) == lower(saver_for_the_system()));
+        CHECK(mapping_in(0, &values) == MAPPING);
+        CHECK(values == values_before + 1);
         uninstall();
         CHECK(none_installed());
+        CHECK(mapping_in(0, &values) == "(none)");
+        CHECK(values == values_before);
+        CHECK(user_string(USER_SETTINGS, "Mode") == "1");  // the user's own choices stay
+        RegDeleteKeyA(HKEY_CURRENT_USER, USER_SETTINGS);
         CHECK(file_exists(system_path("lumidoll.own")));
         CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == "(none)");
         CHECK(user_string(DESKTOP, "SkyFlareTestNeighbour") == "left alone");
@@ -229,6 +305,14 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         Process setup("\"" + setup_path() + "\"");
         HWND question = nullptr;
         REQUIRE(wait_until([&] { return (question = question_of(setup)) != nullptr; }, 60000));
+        // It says whose screen saver it set: the account it runs as, which is not the user's
+        // own when a standard user typed an administrator's password.
+        char account[256] = "";
+        DWORD length = sizeof account;
+        GetUserNameA(account, &length);
+        const std::string asked = text_of(question);
+        CHECK(asked.find(std::string("screen saver of ") + account + ",") != std::string::npos);
+        CHECK(asked.find("administrator's password") != std::string::npos);
         PostMessageA(question, WM_COMMAND, IDYES, 0);
         HWND dialog = nullptr;
         REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }, 30000));
@@ -240,9 +324,11 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     SUBCASE("the uninstall leaves the screen saver setting alone when another saver is chosen")
     {
         set_user_string(DESKTOP, "SCRNSAVE.EXE", "C:\\windows\\system32\\other.scr");
+        set_mapping("USR:Control Panel\\Somebody else's");
         uninstall();
         CHECK(none_installed());
         CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == "C:\\windows\\system32\\other.scr");
+        CHECK(mapping_in(0) == "USR:Control Panel\\Somebody else's");  // not the one it wrote
     }
     clean_system();
     delete_user_value(DESKTOP, "SkyFlareTestNeighbour");
