@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 #include <vector>
 
@@ -294,12 +295,43 @@ TEST_CASE("modules are read as data from the exact file the scan found")
     }
 }
 
-TEST_CASE("the random pick draws from the runtime's generator, once seeded")
+namespace {
+
+// The clock as the runtime reads it, and the seeds the generator is given.
+const time_t A_MOMENT = 1796688000;  // some second of 2026
+std::vector<unsigned> seeds_given;
+decltype(&srand) real_srand;
+void __cdecl watched_srand(unsigned seed)
+{
+    seeds_given.push_back(seed);
+    real_srand(seed);
+}
+time_t __cdecl stopped_clock(time_t* now)
+{
+    if (now)
+        *now = A_MOMENT;
+    return A_MOMENT;
+}
+
+}  // namespace
+
+TEST_CASE("the random pick draws from the runtime's generator, seeded from the clock at the first pick")
 {
     install_sample_girls();
     scan_girl_modules();
     REQUIRE(module_count == 3);
-    pick_random_girl();  // the first pick seeds the generator from the clock
+    {
+        // Each run of the saver starts its own order of girls: the first pick of the process
+        // seeds the generator with the current time, once. (This is this process's first pick.)
+        ImportSpy clock("msvcrt.dll", sizeof(time_t) == 8 ? "_time64" : "time",
+                        reinterpret_cast<void*>(stopped_clock));
+        ImportSpy seeding("msvcrt.dll", "srand", reinterpret_cast<void*>(watched_srand));
+        real_srand = reinterpret_cast<decltype(&srand)>(seeding.original);
+        seeds_given.clear();
+        pick_random_girl();
+        pick_random_girl();
+        CHECK(seeds_given == std::vector<unsigned>{static_cast<unsigned>(A_MOMENT)});
+    }
     CHECK(Girl >= 0);
     CHECK(Girl < 3);
     srand(12345);

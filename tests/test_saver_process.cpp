@@ -114,12 +114,12 @@ struct Saver : Process {
 };
 
 // The display settings' preview area, which the saver's preview window fills.
-std::vector<UINT> preview_parent_messages;
+std::vector<LPARAM> preview_parent_messages;  // each context menu's position, as it arrived
 LRESULT CALLBACK preview_parent(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     if (message == WM_CONTEXTMENU) {
         if (wparam == reinterpret_cast<WPARAM>(window))
-            preview_parent_messages.push_back(message);
+            preview_parent_messages.push_back(lparam);
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
@@ -403,8 +403,9 @@ TEST_CASE("the preview lives in its parent, ignores input and ends when the pare
         GetClientRect(preview, &r);
         CHECK(r.right == client.right);
         CHECK(r.bottom == client.bottom);
-        CHECK(SendMessageA(preview, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(preview), MAKELPARAM(30, 30)) == 1);
-        CHECK(wait_until([] { return !preview_parent_messages.empty(); }));
+        CHECK(SendMessageA(preview, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(preview), MAKELPARAM(30, 300)) == 1);
+        REQUIRE(wait_until([] { return !preview_parent_messages.empty(); }));
+        CHECK(preview_parent_messages[0] == MAKELPARAM(30, 300));  // where the pointer was
         SendMessageA(preview, WM_KEYDOWN, VK_SPACE, 0);
         SendMessageA(preview, WM_LBUTTONDOWN, 0, 0);
         CHECK(preview_stays(preview));

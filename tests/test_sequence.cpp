@@ -113,6 +113,32 @@ TEST_CASE("one whole cycle on a 640 x 480 screen, state by state")
     }
     CHECK(scene.gx == 9);
     CHECK(scene.gy == 13);
+
+    // The overlays' frames, tick by tick: each fades in from its blank last frame to the full
+    // picture (frame 0), holds it, and fades out, one frame a tick, past its last frame until
+    // the mover's own animation is back at its first.
+    std::map<int, std::vector<int>> frames;  // by state, the overlay's frame after each tick
+    REQUIRE(scene.state == 0);
+    for (bool left = false; !left || scene.state != 0; left = left || scene.state != 0) {
+        const int state = scene.state;
+        stage.tick();
+        const int phase = state % 100 == state ? state % 10 : state / 100 % 10;
+        if (phase == 2)
+            frames[state].push_back(sky_sprite.frame);
+        if (phase == 7)
+            frames[state].push_back(banner_sprite.frame);
+    }
+    const std::vector<int> sky_in = {6, 5, 4, 3, 2, 1, 0}, sky_out = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::vector<int> banner_in = {5, 4, 3, 2, 1, 0}, banner_out = {1, 2, 3, 4, 5, 6};
+    for (int half : {0, 10}) {
+        CAPTURE(half);
+        CHECK(frames[2 + half] == sky_in);
+        CHECK(frames[(2 + half) * 100] == std::vector<int>{0, 0});
+        CHECK(frames[(2 + half) * 100 + 1] == sky_out);
+        CHECK(frames[7 + half] == banner_in);
+        CHECK(frames[(7 + half) * 100] == std::vector<int>{0, 0, 0, 0});
+        CHECK(frames[(7 + half) * 100 + 1] == banner_out);
+    }
 }
 
 TEST_CASE("one whole cycle on an 800 x 600 screen, where every step and margin differs")
