@@ -19,6 +19,7 @@
 #include "host/host.h"
 #include "scene/cast.h"
 #include "scene/sequence.h"
+#include "scene/stage.h"
 
 namespace {
 
@@ -81,6 +82,14 @@ BOOL WINAPI counting_bitblt(HDC to, int x, int y, int w, int h, HDC from, int fx
     if (to == watched_screen)
         pixels_copied += (long long)w * h;
     return real_bitblt(to, x, y, w, h, from, fx, fy, rop);
+}
+
+decltype(&StretchBlt) real_stretchblt;
+BOOL WINAPI counting_stretchblt(HDC to, int x, int y, int w, int h, HDC from, int fx, int fy, int fw, int fh, DWORD rop)
+{
+    if (to == watched_screen)
+        pixels_copied += (long long)w * h;
+    return real_stretchblt(to, x, y, w, h, from, fx, fy, fw, fh, rop);
 }
 
 // GDI objects alive, counted by watching the saver create and delete them (Wine's
@@ -377,27 +386,29 @@ SIZE_T working_set_kb()
     return counters.WorkingSetSize / 1024;
 }
 
-// Start: from process start to the first non-black pixel the saver puts on the screen;
-// close: from the closing key to the process's end. Median over several runs.
-void measure_start_and_close(const std::string& saver, double& start_ms, double& close_ms, double& gone_ms)
+// Start: from process start to the first non-black pixel the program puts on the screen (in
+// its top-left W x H, where the saver's girl and the minimal program's pixel first show); close:
+// from the closing key to the process's end. Median over several runs.
+void measure_start_and_close(const std::string& command_line, const char* window_class, const char* title,
+                             double& start_ms, double& close_ms, double& gone_ms)
 {
     std::vector<double> starts, closes, gones;
     HDC screen = GetDC(nullptr);
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const int w = std::min(W, GetSystemMetrics(SM_CXSCREEN)), h = std::min(H, GetSystemMetrics(SM_CYSCREEN));
     Screen shot;
     for (int run = 0; run < 5; run++) {
         SetCursorPos(w / 2, h / 2);
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
-        std::string line = "\"" + saver + "\" /s";
+        std::string line = command_line;
         double t0 = now_us();
         if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
             return;
         HWND window = nullptr;
         double drawn = 0;
         while (now_us() - t0 < 20e6) {
-            window = window ? window : FindWindowA("WindowsScreenSaverClass", "Screen Saver");
+            window = window ? window : FindWindowA(window_class, title);
             if (window) {
                 BitBlt(shot.dc, 0, 0, w, h, screen, 0, 0, SRCCOPY);
                 GdiFlush();
@@ -429,6 +440,77 @@ void measure_start_and_close(const std::string& saver, double& start_ms, double&
     gone_ms = percentile(gones, 0.5);
 }
 
+// The tick as the saver's window plays it, through its stage, on a full-screen window of the
+// given size shown at the given scale: one whole cycle, single girl.
+struct StageFigures {
+    std::vector<double> ticks;
+    long long copied = 0, changed = 0;  // screen pixels copied; logical pixels changed
+};
+
+StageFigures measure_stage(int width, int height, int scale)
+{
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, "SkyFlareBench", "bench", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                                  height, nullptr, nullptr, app_instance, nullptr);
+    HDC dc = GetDC(window);  // the window's own: every GetDC gives this one
+    RECT all = {0, 0, width, height};
+    set_stage(window, all, scale);
+    const int logical_w = scene.screen_width, logical_h = scene.screen_height;
+    scan_girl_modules();
+    Mode = 0;
+    Girl = 0;
+    load_scene_sprites(dc);
+    start_sequence();
+    present(window);
+    watched_screen = dc;
+    StageFigures figures;
+    std::vector<char> mask(size_t(logical_w) * logical_h);
+    auto mark_logical = [&](RECT r) {
+        for (LONG y = std::max<LONG>(0, r.top); y < std::min<LONG>(logical_h, r.bottom); y++)
+            for (LONG x = std::max<LONG>(0, r.left); x < std::min<LONG>(logical_w, r.right); x++)
+                mask[size_t(y) * logical_w + size_t(x)] = 1;
+    };
+    bool left = false;
+    for (int tick = 0; tick < 20000; tick++) {
+        Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+        struct { int x, y, frame; RECT rect; } places[4];
+        for (int i = 0; i < 4; i++)
+            places[i] = {cast[i]->x, cast[i]->y, cast[i]->frame, rect_of(*cast[i])};
+        long long copied_before = pixels_copied;
+        GdiFlush();
+        double start = now_us();
+        play_tick(window);
+        GdiFlush();
+        figures.ticks.push_back(now_us() - start);
+        present(window);
+        figures.copied += pixels_copied - copied_before;
+        std::fill(mask.begin(), mask.end(), 0);
+        for (int i = 0; i < 4; i++)
+            if (cast[i]->x != places[i].x || cast[i]->y != places[i].y || cast[i]->frame != places[i].frame) {
+                mark_logical(places[i].rect);
+                mark_logical(rect_of(*cast[i]));
+            }
+        figures.changed += std::count(mask.begin(), mask.end(), 1);
+        left = left || scene.state != 0;
+        if (left && scene.state == 0)
+            break;
+    }
+    watched_screen = nullptr;
+    destroy_scene_sprites();
+    close_stage();
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
+    return figures;
+}
+
+// The folder this benchmark runs from, where the minimal window program is built beside it.
+std::string own_folder()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.rfind('\\') + 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -440,6 +522,7 @@ int main(int argc, char** argv)
     const long long long_run = argc > 2 ? atoll(argv[2]) : 100000;
     app_instance = GetModuleHandleA(nullptr);
     watch("BitBlt", counting_bitblt, real_bitblt);
+    watch("StretchBlt", counting_stretchblt, real_stretchblt);
     watch("CreateCompatibleDC", counting_create_dc, real_create_dc);
     watch("CreateCompatibleBitmap", counting_create_bitmap, real_create_bitmap);
     watch("CreatePalette", counting_create_palette, real_create_palette);
@@ -468,7 +551,7 @@ int main(int argc, char** argv)
                                  nullptr, nullptr, app_instance, nullptr);
         target = GetDC(window);
     }
-    printf("target: %s\n", on_window ? "a full-screen window" : "a screen-sized DIB section (the display is smaller)");
+    printf("target: %s\n", on_window ? "a 1920 x 1080 window" : "a screen-sized DIB section (the display is smaller)");
     CycleFigures girl = measure_cycle(0, target, window), random = measure_cycle(1, target, window);
     auto row = [](const char* name, const std::vector<double>& values) {
         printf("%-34s %12.0f %12.0f %12.2f %10zu\n", name, percentile(values, 0.5), percentile(values, 0.99),
@@ -504,10 +587,38 @@ int main(int argc, char** argv)
     printf("per tick: %.0f copied, %.0f changed; the naive redraw copies %d\n\n",
            double(girl.copied) / double(girl.ticks.size()), double(girl.changed) / double(girl.ticks.size()), W * H);
 
+    // A scaled display: 3840 x 2160 at 200 % beside 1920 x 1080 at 100 %, each a full-screen
+    // window played through the saver's stage, on a display at least that large.
+    double stage_ratio = 0, scaled_traffic = 0, unscaled_median = 0, scaled_median = 0;
+    const int big_w = 2 * W, big_h = 2 * H;
+    if (GetSystemMetrics(SM_CXSCREEN) >= big_w && GetSystemMetrics(SM_CYSCREEN) >= big_h) {
+        StageFigures unscaled = measure_stage(W, H, 1), scaled = measure_stage(big_w, big_h, 2);
+        unscaled_median = percentile(unscaled.ticks, 0.5);
+        scaled_median = percentile(scaled.ticks, 0.5);
+        stage_ratio = scaled_median / std::max(1.0, unscaled_median);
+        scaled_traffic = double(scaled.copied) / double(std::max(1LL, scaled.changed));
+        printf("through the stage, one whole cycle: %d x %d at 100 %%: median %.0f us, 99th pct %.0f us; %d x %d at 200 %% "
+               "(scale 2): median %.0f us, 99th pct %.0f us: %.2f x\n",
+               W, H, unscaled_median, percentile(unscaled.ticks, 0.99), big_w, big_h, scaled_median,
+               percentile(scaled.ticks, 0.99), stage_ratio);
+        printf("at 200 %%, per tick: %.0f screen pixels copied, %.0f logical pixels changed: %.2f (bound: scale^2 x 2 = 8)\n\n",
+               double(scaled.copied) / double(scaled.ticks.size()), double(scaled.changed) / double(scaled.ticks.size()),
+               scaled_traffic);
+    } else {
+        printf("through the stage: not measured, the display is smaller than %d x %d\n\n", big_w, big_h);
+    }
+
     double start_ms = 0, close_ms = 0, gone_ms = 0;
-    measure_start_and_close(argv[1], start_ms, close_ms, gone_ms);
+    measure_start_and_close("\"" + std::string(argv[1]) + "\" /s", "WindowsScreenSaverClass", "Screen Saver",
+                            start_ms, close_ms, gone_ms);
     printf("SkyFlare.scr /s, median of 5 runs: %.0f ms from start to the first pixel drawn; from the closing key, "
-           "%.0f ms until the window is gone and %.0f ms until the process has ended\n\n", start_ms, gone_ms, close_ms);
+           "%.0f ms until the window is gone and %.0f ms until the process has ended\n", start_ms, gone_ms, close_ms);
+    double minimal_ms = 0, minimal_close_ms = 0, minimal_gone_ms = 0;
+    measure_start_and_close("\"" + own_folder() + "first_pixel.exe\"", "SkyFlareFirstPixel", "First pixel",
+                            minimal_ms, minimal_close_ms, minimal_gone_ms);
+    printf("a minimal window program (a black topmost window that draws one pixel), under the same Wine: %.0f ms "
+           "from start to its pixel; the saver takes %.2f times as long\n\n",
+           minimal_ms, start_ms / std::max(1.0, minimal_ms));
 
     Screen screen;
     start_scene(screen.dc, 1);
@@ -529,10 +640,12 @@ int main(int argc, char** argv)
     printf("working set: %zu KB after 1000 ticks, %zu KB at the end\n\n", size_t(ws_start), size_t(ws_end));
     printf("BENCH target=%s tick_median_us=%.0f tick_p99_us=%.0f random_median_us=%.0f random_p99_us=%.0f naive_median_us=%.0f "
            "naive_ratio=%.1f shown_median_us=%.0f shown_p99_us=%.0f naive_shown_median_us=%.0f shown_ratio=%.1f traffic_ratio=%.2f start_ms=%.0f close_ms=%.0f window_gone_ms=%.0f gdi_start=%ld gdi_end=%ld ws_start_kb=%zu "
-           "ws_end_kb=%zu\n",
+           "ws_end_kb=%zu stage_median_us=%.0f scaled_median_us=%.0f scaled_ratio=%.2f scaled_traffic_ratio=%.2f "
+           "minimal_start_ms=%.0f start_ratio=%.2f\n",
            target_name, percentile(girl.ticks, 0.5), percentile(girl.ticks, 0.99), percentile(random.ticks, 0.5),
            percentile(random.ticks, 0.99), percentile(girl.naive, 0.5), ratio, percentile(girl.shown, 0.5), percentile(girl.shown, 0.99),
            percentile(girl.naive_shown, 0.5), shown_ratio, traffic, start_ms, close_ms, gone_ms, gdi_start,
-           gdi_end, size_t(ws_start), size_t(ws_end));
+           gdi_end, size_t(ws_start), size_t(ws_end), unscaled_median, scaled_median, stage_ratio, scaled_traffic,
+           minimal_ms, start_ms / std::max(1.0, minimal_ms));
     return 0;
 }

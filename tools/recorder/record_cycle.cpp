@@ -1,12 +1,19 @@
-// record_cycle.cpp --- plays one whole cycle of the saver's own scene off screen, tick by tick.
+// record_cycle.cpp --- plays one whole cycle of the saver's own scene off screen, tick by tick;
+// or photographs the scene full screen, at a given moment, as the saver shows it on this display.
 //
 // Usage: record_cycle OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]
 // Writes OUTDIR\frameNNNN.bmp (24-bit), one picture a tick, from the first tick to the tick
 // on which the cycle is back at its start. The scene is the saver's own: the same sprites,
 // girl modules and choreography, on a screen-sized surface instead of a window, with no
 // waiting between ticks. The same arguments always give the same pictures.
+//
+// Usage: record_cycle --photograph OUT.BMP STATE [GIRL-FILE]
+// Plays the scene in a full-screen window as the saver does, scaled as the saver scales it on
+// this display, ticking by hand until the first tick of the given state of the choreography,
+// and writes what the window shows.
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <windows.h>
 
 #include "girls/catalogue.h"
@@ -14,8 +21,9 @@
 #include "host/host.h"
 #include "scene/cast.h"
 #include "scene/sequence.h"
+#include "scene/stage.h"
 
-static bool save_frame(const char* folder, int number, HDC surface, HBITMAP bitmap, int width, int height)
+static bool write_bmp(const char* path, HDC surface, HBITMAP bitmap, int width, int height)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -32,8 +40,6 @@ static bool save_frame(const char* folder, int number, HDC surface, HBITMAP bitm
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info.bmiHeader;
     file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%s\\frame%04d.bmp", folder, number);
     FILE* out = fopen(path, "wb");
     if (!out)
         return false;
@@ -44,10 +50,76 @@ static bool save_frame(const char* folder, int number, HDC surface, HBITMAP bitm
     return true;
 }
 
+static bool save_frame(const char* folder, int number, HDC surface, HBITMAP bitmap, int width, int height)
+{
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%s\\frame%04d.bmp", folder, number);
+    return write_bmp(path, surface, bitmap, width, height);
+}
+
+static void choose_girl(const char* file_name)
+{
+    Girl = 0;
+    for (int i = 0; file_name && i < module_count; i++)
+        if (lstrcmpiA(girl_modules[i].file_name, file_name) == 0)
+            Girl = i;
+}
+
+// The scene in a full-screen window through the saver's own stage, at the given moment.
+static int photograph(const char* path, int state, const char* girl_file)
+{
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = app_instance;
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    window_class.lpszClassName = "SkyFlarePhotograph";
+    window_class.style = CS_OWNDC;
+    RegisterClassA(&window_class);
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    HWND window = CreateWindowExA(WS_EX_TOPMOST, "SkyFlarePhotograph", "Sky Flare", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  width, height, nullptr, nullptr, app_instance, nullptr);
+    UpdateWindow(window);
+    scan_girl_modules();
+    Mode = 0;
+    choose_girl(girl_file);
+    HDC dc = GetDC(window);
+    load_scene_sprites(dc);
+    open_stage(window);
+    start_sequence();
+    bool reached = false;
+    for (int tick = 0; tick < 20000 && !reached; tick++) {
+        reached = scene.state == state;
+        play_tick(window);
+    }
+    HDC copy = CreateCompatibleDC(dc);
+    HBITMAP shown = CreateCompatibleBitmap(dc, width, height);
+    HGDIOBJ previous = SelectObject(copy, shown);
+    BitBlt(copy, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    SelectObject(copy, previous);
+    bool written = reached && write_bmp(path, copy, shown, width, height);
+    DeleteObject(shown);
+    DeleteDC(copy);
+    ReleaseDC(window, dc);
+    destroy_scene_sprites();
+    close_stage();
+    DestroyWindow(window);
+    if (!written) {
+        fprintf(stderr, "record_cycle: no photograph of state %d written to %s\n", state, path);
+        return 1;
+    }
+    printf("%d x %d at scale %d, state %d\n", width, height, scale_for_dpi(primary_monitor_dpi()), state);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc >= 4 && strcmp(argv[1], "--photograph") == 0) {
+        app_instance = GetModuleHandleA(nullptr);
+        return photograph(argv[2], atoi(argv[3]), argc > 4 ? argv[4] : nullptr);
+    }
     if (argc < 4) {
-        fprintf(stderr, "usage: record_cycle OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]\n");
+        fprintf(stderr, "usage: record_cycle OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]\n"
+                        "       record_cycle --photograph OUT.BMP STATE [GIRL-FILE]\n");
         return 2;
     }
     const char* folder = argv[1];
@@ -59,10 +131,7 @@ int main(int argc, char** argv)
     app_instance = GetModuleHandleA(nullptr);
     scan_girl_modules();
     Mode = argc > 5 ? atoi(argv[5]) : 0;
-    Girl = 0;
-    for (int i = 0; argc > 4 && i < module_count; i++)
-        if (lstrcmpiA(girl_modules[i].file_name, argv[4]) == 0)
-            Girl = i;
+    choose_girl(argc > 4 ? argv[4] : nullptr);
     // The saver seeds its picks from the clock; a recording is the same on every run.
     seed_girl_picks(20261208);
 
