@@ -221,11 +221,61 @@ struct CycleFigures {
 
 RECT rect_of(const Sprite& s) { return {s.x, s.y, s.x + s.width, s.y + s.height}; }
 
-void mark(std::vector<char>& mask, RECT r)
+// Where the four sprites stand and what they show, taken before a tick; afterwards it tells
+// how many pixels of a width x height screen the tick changed: the old and new rectangles of
+// every sprite that moved or changed its picture.
+struct CastPlaces {
+    Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+    struct {
+        int x, y, frame;
+        RECT rect;
+    } places[4];
+    CastPlaces()
+    {
+        for (int i = 0; i < 4; i++)
+            places[i] = {cast[i]->x, cast[i]->y, cast[i]->frame, rect_of(*cast[i])};
+    }
+    long long changed(std::vector<char>& mask, int width, int height) const
+    {
+        mask.assign(size_t(width) * height, 0);
+        auto mark = [&](RECT r) {
+            for (LONG y = std::max<LONG>(0, r.top); y < std::min<LONG>(height, r.bottom); y++)
+                for (LONG x = std::max<LONG>(0, r.left); x < std::min<LONG>(width, r.right); x++)
+                    mask[size_t(y) * width + size_t(x)] = 1;
+        };
+        for (int i = 0; i < 4; i++)
+            if (cast[i]->x != places[i].x || cast[i]->y != places[i].y || cast[i]->frame != places[i].frame) {
+                mark(places[i].rect);
+                mark(rect_of(*cast[i]));
+            }
+        return std::count(mask.begin(), mask.end(), 1);
+    }
+};
+
+// One whole cycle, each tick drawn by `tick`: the time each took to draw, and with Wine's
+// hand-over to the display; the pixels copied to the watched screen, and the pixels of a
+// width x height screen the ticks changed.
+template <typename Tick>
+void play_cycle(Tick tick, HWND window, int width, int height, CycleFigures& figures)
 {
-    for (LONG y = std::max<LONG>(0, r.top); y < std::min<LONG>(H, r.bottom); y++)
-        for (LONG x = std::max<LONG>(0, r.left); x < std::min<LONG>(W, r.right); x++)
-            mask[size_t(y) * W + size_t(x)] = 1;
+    std::vector<char> mask;
+    bool left = false;
+    for (int n = 0; n < 20000; n++) {
+        CastPlaces before;
+        long long copied_before = pixels_copied;
+        GdiFlush();
+        double start = now_us();
+        tick();
+        GdiFlush();
+        double drawn = now_us() - start;
+        figures.ticks.push_back(drawn);
+        figures.shown.push_back(drawn + present(window));
+        figures.copied += pixels_copied - copied_before;
+        figures.changed += before.changed(mask, width, height);
+        left = left || scene.state != 0;
+        if (left && scene.state == 0)
+            break;
+    }
 }
 
 // The naive way: every tick, all four sprites composed into a full-screen back buffer, and the
@@ -262,39 +312,12 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
     present(window);
     CycleFigures figures;
     double display_before = display_cpu_us();
-    std::vector<char> mask(size_t(W) * H);
-    bool left = false;
-    for (int tick = 0; tick < 20000; tick++) {
-        struct Place { int x, y, frame; RECT rect; } places[4];
-        Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
-        for (int i = 0; i < 4; i++)
-            places[i] = {cast[i]->x, cast[i]->y, cast[i]->frame, rect_of(*cast[i])};
-        long long copied_before = pixels_copied;
-        GdiFlush();
-        double start = now_us();
-        scene_tick(target);
-        GdiFlush();
-        double drawn = now_us() - start;
-        figures.ticks.push_back(drawn);
-        figures.shown.push_back(drawn + present(window));
-        figures.copied += pixels_copied - copied_before;
-        // What changed: the old and new rectangles of every sprite that moved or changed frame.
-        std::fill(mask.begin(), mask.end(), 0);
-        for (int i = 0; i < 4; i++)
-            if (cast[i]->x != places[i].x || cast[i]->y != places[i].y || cast[i]->frame != places[i].frame) {
-                mark(mask, places[i].rect);
-                mark(mask, rect_of(*cast[i]));
-            }
-        figures.changed += std::count(mask.begin(), mask.end(), 1);
-        left = left || scene.state != 0;
-        if (left && scene.state == 0)
-            break;
-    }
+    play_cycle([&] { scene_tick(target); }, window, W, H, figures);
     figures.display = display_cpu_since(display_before);
     watched_screen = nullptr;
     // The same choreography again, drawn the naive way.
     start_sequence();
-    left = false;
+    bool left = false;
     present(window);
     display_before = display_cpu_us();
     for (int tick = 0; tick < 20000; tick++) {
@@ -442,12 +465,7 @@ void measure_start_and_close(const std::string& command_line, const char* window
 
 // The tick as the saver's window plays it, through its stage, on a full-screen window of the
 // given size shown at the given scale: one whole cycle, single girl.
-struct StageFigures {
-    std::vector<double> ticks;
-    long long copied = 0, changed = 0;  // screen pixels copied; logical pixels changed
-};
-
-StageFigures measure_stage(int width, int height, int scale)
+CycleFigures measure_stage(int width, int height, int scale)
 {
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "SkyFlareBench", "bench", WS_POPUP | WS_VISIBLE, 0, 0, width,
                                   height, nullptr, nullptr, app_instance, nullptr);
@@ -462,38 +480,8 @@ StageFigures measure_stage(int width, int height, int scale)
     start_sequence();
     present(window);
     watched_screen = dc;
-    StageFigures figures;
-    std::vector<char> mask(size_t(logical_w) * logical_h);
-    auto mark_logical = [&](RECT r) {
-        for (LONG y = std::max<LONG>(0, r.top); y < std::min<LONG>(logical_h, r.bottom); y++)
-            for (LONG x = std::max<LONG>(0, r.left); x < std::min<LONG>(logical_w, r.right); x++)
-                mask[size_t(y) * logical_w + size_t(x)] = 1;
-    };
-    bool left = false;
-    for (int tick = 0; tick < 20000; tick++) {
-        Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
-        struct { int x, y, frame; RECT rect; } places[4];
-        for (int i = 0; i < 4; i++)
-            places[i] = {cast[i]->x, cast[i]->y, cast[i]->frame, rect_of(*cast[i])};
-        long long copied_before = pixels_copied;
-        GdiFlush();
-        double start = now_us();
-        play_tick(window);
-        GdiFlush();
-        figures.ticks.push_back(now_us() - start);
-        present(window);
-        figures.copied += pixels_copied - copied_before;
-        std::fill(mask.begin(), mask.end(), 0);
-        for (int i = 0; i < 4; i++)
-            if (cast[i]->x != places[i].x || cast[i]->y != places[i].y || cast[i]->frame != places[i].frame) {
-                mark_logical(places[i].rect);
-                mark_logical(rect_of(*cast[i]));
-            }
-        figures.changed += std::count(mask.begin(), mask.end(), 1);
-        left = left || scene.state != 0;
-        if (left && scene.state == 0)
-            break;
-    }
+    CycleFigures figures;
+    play_cycle([&] { play_tick(window); }, window, logical_w, logical_h, figures);
     watched_screen = nullptr;
     destroy_scene_sprites();
     close_stage();
@@ -592,7 +580,7 @@ int main(int argc, char** argv)
     double stage_ratio = 0, scaled_traffic = 0, unscaled_median = 0, scaled_median = 0;
     const int big_w = 2 * W, big_h = 2 * H;
     if (GetSystemMetrics(SM_CXSCREEN) >= big_w && GetSystemMetrics(SM_CYSCREEN) >= big_h) {
-        StageFigures unscaled = measure_stage(W, H, 1), scaled = measure_stage(big_w, big_h, 2);
+        CycleFigures unscaled = measure_stage(W, H, 1), scaled = measure_stage(big_w, big_h, 2);
         unscaled_median = percentile(unscaled.ticks, 0.5);
         scaled_median = percentile(scaled.ticks, 0.5);
         stage_ratio = scaled_median / std::max(1.0, unscaled_median);
