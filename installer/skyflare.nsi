@@ -29,10 +29,22 @@ ShowUninstDetails show
 !define INI_MAPPING_KEY "SOFTWARE\Microsoft\Windows NT\CurrentVersion\IniFileMapping\control.ini"
 !define SETTINGS_SECTION "Screen Saver.SkyFlare"
 !define SETTINGS_MAPPING "USR:Control Panel\Screen Saver.SkyFlare"
+!define USER_SETTINGS_KEY "Control Panel\Screen Saver.SkyFlare"
 
 ; Windows keeps a copy of the mappings; a profile write with every argument null renews it.
 !macro FLUSH_INI_MAPPING
   System::Call 'kernel32::WritePrivateProfileStringW(p 0, p 0, p 0, p 0)'
+!macroend
+
+; A choice kept in control.ini before goes on into the installing user's own key, unless that
+; key has its own already.
+!macro CARRY_OVER NAME VALUE
+  ClearErrors
+  ReadRegStr $R3 HKCU "${USER_SETTINGS_KEY}" "${NAME}"
+  ${If} ${Errors}
+  ${AndIf} "${VALUE}" != ""
+    WriteRegStr HKCU "${USER_SETTINGS_KEY}" "${NAME}" "${VALUE}"
+  ${EndIf}
 !macroend
 
 Page instfiles
@@ -63,10 +75,16 @@ Section "Sky Flare"
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$0"
   ; The mapping goes into the registry view this installer's saver reads, which is this
   ; installer's own: the 64-bit one for the x64 saver, the 32-bit one (WOW6432Node on 64-bit
-  ; Windows) for the x86 saver. No section is copied out of control.ini: a value the user's key
-  ; lacks is still read from the file (the mapping has no "@"), until the first save keeps it.
+  ; Windows) for the x86 saver. The choices control.ini holds are read first, while the file
+  ; is still what the profile functions read, and carried into the installing user's key.
+  ; Other users keep theirs too: the mapping has no "@", so Windows reads a value their key
+  ; lacks from the file, until their first save keeps it in their key.
+  ReadINIStr $R1 "$WINDIR\control.ini" "${SETTINGS_SECTION}" "Mode"
+  ReadINIStr $R2 "$WINDIR\control.ini" "${SETTINGS_SECTION}" "Girl"
   WriteRegStr HKLM "${INI_MAPPING_KEY}" "${SETTINGS_SECTION}" "${SETTINGS_MAPPING}"
   !insertmacro FLUSH_INI_MAPPING
+  !insertmacro CARRY_OVER "Mode" $R1
+  !insertmacro CARRY_OVER "Girl" $R2
 
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"

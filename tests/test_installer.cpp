@@ -152,8 +152,26 @@ void clean_system()
     remove_path(installed_saver());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL);
     delete_user_value(DESKTOP, "SCRNSAVE.EXE");
+    delete_user_value(DESKTOP, "SkyFlareTestNeighbour");
     set_mapping(nullptr);
+    RegDeleteKeyA(HKEY_CURRENT_USER, USER_SETTINGS);
+    remove_settings();
 }
+
+// The system as the other tests expect it, whatever the installer tests leave or how they end.
+struct CleanSystem {
+    CleanSystem() { clean_system(); }
+    ~CleanSystem()
+    {
+        clean_system();
+        install_sample_girls();
+    }
+};
+
+// Wine's profile functions take the mapping from the 64-bit registry view for 32-bit programs
+// too, where Windows gives a 32-bit program on 64-bit Windows the 32-bit view, in which the x86
+// installer writes it: under Wine that saver's choices stay in control.ini.
+bool wine_maps_for_this_saver() { return !on_64bit_windows_as_32bit(); }
 
 // The registry view of the other bitness, where there is one: 0 on 32-bit Windows.
 REGSAM other_view()
@@ -231,19 +249,23 @@ TEST_CASE("the tests run on the system they were asked for")
 
 TEST_CASE("a silent install puts the saver and its girls in place and makes it the screen saver")
 {
-    clean_system();
+    CleanSystem clean;
     write_file(system_path("lumidoll.own"), "a module of the user's own");
     set_user_string(DESKTOP, "SkyFlareTestNeighbour", "left alone");
+    // Choices kept in control.ini before, as earlier versions kept them.
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=2\r\n");
     DWORD values_before = 0;
     mapping_in(0, &values_before);
     install();
-    // The saver's choices go to each user's own key on Windows: the mapping is in the view its
-    // saver reads, and only there.
+    // The saver's choices go to each user's own key: the mapping is in the view its saver
+    // reads, and only there, and the installing user's choices went on into that key.
     DWORD values = 0;
     CHECK(mapping_in(0, &values) == MAPPING);
     CHECK(values == values_before + 1);
     if (other_view())
         CHECK(mapping_in(other_view()) != MAPPING);
+    CHECK(user_string(USER_SETTINGS, "Mode") == "1");
+    CHECK(user_string(USER_SETTINGS, "Girl") == "2");
     CHECK(all_installed());
     CHECK(read_file(installed_saver()) == read_file(saver_path()));
     CHECK(read_file(system_path("lumidoll.mir")) == read_file(sample_girl_path("lumidoll.mir")));
@@ -279,21 +301,46 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         REQUIRE(dialog_run.wait(20000));
         CHECK(dialog_run.exit_code() == 2);
+        CHECK(read_settings().find("Mode=1\r\nGirl=2") != std::string::npos);  // the file as it was
+    }
+    SUBCASE("the dialog reads and keeps the choices in the user's own key, not in control.ini")
+    {
+        if (!wine_maps_for_this_saver())
+            return;
+        SystemView system;
+        set_user_string(USER_SETTINGS, "Mode", "0");
+        set_user_string(USER_SETTINGS, "Girl", "1");
+        Process dialog_run("\"" + user_string(DESKTOP, "SCRNSAVE.EXE") + "\" /c");
+        HWND dialog = nullptr;
+        REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }));
+        REQUIRE(wait_until([&] {
+            return IsWindowVisible(dialog) && SendDlgItemMessageA(dialog, 1002, CB_GETCOUNT, 0, 0) == 4;
+        }));
+        CHECK(IsDlgButtonChecked(dialog, 1000) == BST_CHECKED);  // Single Girl, as the key says
+        CHECK(SendDlgItemMessageA(dialog, 1002, CB_GETCURSEL, 0, 0) == 1);
+        SendDlgItemMessageA(dialog, 1001, BM_CLICK, 0, 0);  // Random Girls, then OK
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        REQUIRE(dialog_run.wait(20000));
+        CHECK(dialog_run.exit_code() == 1);
+        CHECK(user_string(USER_SETTINGS, "Mode") == "1");
+        CHECK(user_string(USER_SETTINGS, "Girl") == "1");
+        CHECK(read_settings().find("Mode=1\r\nGirl=2") != std::string::npos);  // the file untouched
     }
     SUBCASE("a second install over the first is clean, and the uninstall takes exactly what it put")
     {
-        set_user_string(USER_SETTINGS, "Mode", "1");
+        set_user_string(USER_SETTINGS, "Mode", "0");  // chosen since: the file's 1 does not come back
         install();
         CHECK(all_installed());
         CHECK(lower(user_string(DESKTOP, "SCRNSAVE.EXE")) == lower(saver_for_the_system()));
         CHECK(mapping_in(0, &values) == MAPPING);
         CHECK(values == values_before + 1);
+        CHECK(user_string(USER_SETTINGS, "Mode") == "0");
         uninstall();
         CHECK(none_installed());
         CHECK(mapping_in(0, &values) == "(none)");
         CHECK(values == values_before);
-        CHECK(user_string(USER_SETTINGS, "Mode") == "1");  // the user's own choices stay
-        RegDeleteKeyA(HKEY_CURRENT_USER, USER_SETTINGS);
+        CHECK(user_string(USER_SETTINGS, "Mode") == "0");  // the user's own choices stay
+        CHECK(user_string(USER_SETTINGS, "Girl") == "2");
         CHECK(file_exists(system_path("lumidoll.own")));
         CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == "(none)");
         CHECK(user_string(DESKTOP, "SkyFlareTestNeighbour") == "left alone");
@@ -330,8 +377,4 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == "C:\\windows\\system32\\other.scr");
         CHECK(mapping_in(0) == "USR:Control Panel\\Somebody else's");  // not the one it wrote
     }
-    clean_system();
-    delete_user_value(DESKTOP, "SkyFlareTestNeighbour");
-    delete_user_value(DESKTOP, "SCRNSAVE.EXE");
-    install_sample_girls();
 }

@@ -162,6 +162,33 @@ TEST_CASE("the options are written back at every destruction, also unchanged")
         CHECK(profile_value("Mode") == "0");
         CHECK(profile_value("Girl") == "2");
     }
+    SUBCASE("in random mode the girl written is the last one picked, so the next run starts with her")
+    {
+        write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=0\r\n");
+        SceneWindow w;
+        w.stop_timer();
+        // Two picks from a known seed, as the runtime's generator makes them: girl 2, then 1.
+        const unsigned seed = 9;
+        unsigned state = seed;
+        int picks[2];
+        for (int& pick : picks) {
+            state = state * 214013u + 2531011u;
+            pick = int((state >> 16) & 0x7FFF) % 3;
+        }
+        seed_girl_picks(seed);
+        int changes = 0;
+        for (int tick = 0; tick < 1000 && changes < 2; tick++) {
+            const int before = scene.state;
+            SendMessageA(w.handle, WM_TIMER, SCENE_TIMER, 0);
+            changes += (before == 4 && scene.state == 5) || (before == 14 && scene.state == 15);
+        }
+        REQUIRE(changes == 2);
+        REQUIRE(picks[0] != picks[1]);
+        CHECK(Girl == picks[1]);
+        DestroyWindow(w.handle);
+        CHECK(profile_value("Mode") == "1");
+        CHECK(profile_value("Girl") == std::to_string(picks[1]));
+    }
     SUBCASE("a settings file removed while the saver runs is written anew")
     {
         write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=1\r\n");
