@@ -125,8 +125,11 @@ void uninstall()
     Process remove("\"" + uninstaller() + "\" /S");
     REQUIRE(remove.started);
     REQUIRE(remove.wait(120000));
-    // The uninstaller finishes from a copy of itself; wait for what it leaves behind.
-    REQUIRE(wait_until([] { return !file_exists(installed_saver()) && !uninstall_entry_exists(); }, 60000));
+    // The uninstaller finishes from a copy of itself; wait for what it does last, deleting the
+    // uninstaller it was copied from.
+    REQUIRE(wait_until([] {
+        return !file_exists(installed_saver()) && !uninstall_entry_exists() && !file_exists(uninstaller());
+    }, 60000));
 }
 
 bool all_installed()
