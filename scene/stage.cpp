@@ -68,8 +68,9 @@ void set_stage(HWND window, const RECT& primary, int k)
 {
     close_stage();
     stage_screen = primary;
-    const int width = (primary.right - primary.left) / k, height = (primary.bottom - primary.top) / k;
+    const int screen_width = primary.right - primary.left, screen_height = primary.bottom - primary.top;
     if (k > 1) {
+        const int width = screen_width / k, height = screen_height / k;
         HDC dc = GetDC(window);
         picture_dc = CreateCompatibleDC(dc);
         picture = CreateCompatibleBitmap(dc, width, height);
@@ -89,8 +90,8 @@ void set_stage(HWND window, const RECT& primary, int k)
             picture = nullptr;
         }
     }
-    scene.screen_width = (primary.right - primary.left) / scale;
-    scene.screen_height = (primary.bottom - primary.top) / scale;
+    scene.screen_width = screen_width / scale;
+    scene.screen_height = screen_height / scale;
 }
 
 // The scale is taken once, when the saver starts: a change of the display's scale while it runs
