@@ -94,7 +94,10 @@ void remove_installed_girls()
 
 void install_girl(const std::string& source, const std::string& name)
 {
-    REQUIRE_MESSAGE(CopyFileA(source.c_str(), system_path(name).c_str(), FALSE), source);
+    const std::string target = system_path(name);
+    const bool copied = CopyFileA(source.c_str(), target.c_str(), FALSE) != 0;
+    const DWORD error = copied ? 0 : GetLastError();
+    REQUIRE_MESSAGE(copied, ("copying " + source + " to " + target + " failed with error " + std::to_string(error)));
 }
 
 void install_sample_girls()
