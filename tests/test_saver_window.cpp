@@ -422,14 +422,18 @@ TEST_CASE("a preview whose parent closes while it is being made ends with its pa
     preview_mode = 0;
 }
 
-TEST_CASE("the preview fills its parent, passes system commands on and hands help to the parent")
+TEST_CASE("the preview fills its parent, draws from its own corner, passes system commands on and hands help on")
 {
     install_sample_girls();
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
     Spies spies;
     TestWindow parent(300, 200, parent_proc, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    // Wherever the display settings put their little window, not at the screen's corner.
+    MoveWindow(parent.handle, 117, 71, 300, 200, TRUE);
     RECT client;
     GetClientRect(parent.handle, &client);
     parent_messages.clear();
+    std::vector<uint64_t> shown;
     int result = run_saver_with(parent.handle, [&](HWND saver) {
         CHECK(preview_mode == 1);
         CHECK(GetParent(saver) == parent.handle);
@@ -439,6 +443,15 @@ TEST_CASE("the preview fills its parent, passes system commands on and hands hel
         GetClientRect(saver, &r);
         CHECK(r.right == client.right);
         CHECK(r.bottom == client.bottom);
+        // The scene draws from the preview's own corner, laid out on the whole screen, for a
+        // whole cycle: it shows what the same corner of a screen shows with the scene alone.
+        POINT corner = {0, 0};
+        ClientToScreen(saver, &corner);
+        CHECK(corner.x >= 117);
+        CHECK(corner.y >= 71);
+        KillTimer(saver, SCENE_TIMER);  // the test ticks
+        RedrawWindow(saver, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
+        shown = tick_cycle(saver, r, [](const Surface&) {});
         // It keeps the size it was made with.
         SetWindowPos(parent.handle, nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
         pump_messages();
@@ -469,4 +482,6 @@ TEST_CASE("the preview fills its parent, passes system commands on and hands hel
     });
     CHECK(result == 0);
     preview_mode = 0;
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    CHECK(plays_as_alone(shown, lone_scene(w, h, CYCLE_TICKS + 10, 1, client), 10));
 }

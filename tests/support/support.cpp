@@ -577,14 +577,16 @@ uint64_t picture_hash(const Surface& surface, RECT area, int scale)
     return hash;
 }
 
-std::vector<uint64_t> lone_scene(int width, int height, int ticks, int scale)
+std::vector<uint64_t> lone_scene(int width, int height, int ticks, int scale, RECT part)
 {
     Surface alone(width, height);
     start_scene_on(alone.dc, width, height, 0, 0);
+    if (IsRectEmpty(&part))
+        SetRect(&part, 0, 0, width, height);
     std::vector<uint64_t> hashes;
     for (int tick = 0; tick < ticks; tick++) {
         scene_tick(alone.dc);
-        hashes.push_back(picture_hash(alone, {0, 0, width, height}, scale));
+        hashes.push_back(picture_hash(alone, part, scale));
     }
     destroy_scene_sprites();
     return hashes;

@@ -135,8 +135,9 @@ void start_scene_on(HDC dc, int width, int height, int mode, int girl);
 // the same fingerprint show the same picture.
 uint64_t picture_hash(const Surface& surface, RECT area, int scale = 1);
 // Fingerprints, tick by tick, of the first girl's scene alone on a screen of the given size,
-// each pixel shown as a scale x scale block.
-std::vector<uint64_t> lone_scene(int width, int height, int ticks, int scale = 1);
+// each pixel shown as a scale x scale block; of `part` of that screen only, where given, as a
+// window smaller than the screen shows it from its own corner.
+std::vector<uint64_t> lone_scene(int width, int height, int ticks, int scale = 1, RECT part = {});
 // Whether `shown`, fingerprints of a live scene's ticks, is a stretch of `alone` beginning
 // within its first `slack` ticks (ticks the live scene drew before a test took over).
 bool plays_as_alone(const std::vector<uint64_t>& shown, const std::vector<uint64_t>& alone, int slack = 0);
