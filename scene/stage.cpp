@@ -26,9 +26,12 @@ int scale_for_dpi(int dpi)
 }
 
 typedef HRESULT(WINAPI* MonitorDpiFunction)(HMONITOR monitor, int kind, UINT* dpi_x, UINT* dpi_y);
+typedef HMONITOR(WINAPI* MonitorFromPointFunction)(POINT point, DWORD flags);
 static const int EFFECTIVE_DPI = 0;  // MDT_EFFECTIVE_DPI: the scale the user chose for the monitor
 
 // Windows 8.1 and later give each monitor its own scale; earlier ones have one for the system.
+// Windows 95 and NT 4.0 know no monitors at all: their USER32 lacks MonitorFromPoint, and a
+// program that imported it would not even start there, so it is asked for by name as well.
 int primary_monitor_dpi()
 {
     UINT dpi_x = 0, dpi_y = 0;
@@ -36,9 +39,11 @@ int primary_monitor_dpi()
     if (shell_core) {
         MonitorDpiFunction monitor_dpi = reinterpret_cast<MonitorDpiFunction>(
             reinterpret_cast<void*>(GetProcAddress(shell_core, "GetDpiForMonitor")));
+        MonitorFromPointFunction monitor_from_point = reinterpret_cast<MonitorFromPointFunction>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("USER32.DLL"), "MonitorFromPoint")));
         POINT corner = {0, 0};
-        if (!monitor_dpi ||
-            monitor_dpi(MonitorFromPoint(corner, MONITOR_DEFAULTTOPRIMARY), EFFECTIVE_DPI, &dpi_x, &dpi_y) != S_OK)
+        if (!monitor_dpi || !monitor_from_point ||
+            monitor_dpi(monitor_from_point(corner, MONITOR_DEFAULTTOPRIMARY), EFFECTIVE_DPI, &dpi_x, &dpi_y) != S_OK)
             dpi_y = 0;
         FreeLibrary(shell_core);
     }

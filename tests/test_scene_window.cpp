@@ -283,8 +283,10 @@ TEST_CASE("a key reaches the close rules through the scene and ends the window")
 
 namespace {
 
-// Windows' per-monitor scale as a test sets it, or missing as before Windows 8.1.
+// Windows' per-monitor scale as a test sets it, or missing as before Windows 8.1; and the
+// monitor functions, missing as on Windows 95 and NT 4.0.
 bool offer_monitor_dpi;
+bool offer_monitor_from_point = true;
 HRESULT monitor_answer;
 HRESULT WINAPI fake_monitor_dpi(HMONITOR, int, UINT* dpi_x, UINT* dpi_y)
 {
@@ -296,6 +298,8 @@ FARPROC WINAPI watched_get_proc_address(HMODULE module, LPCSTR name)
 {
     if (HIWORD(reinterpret_cast<UINT_PTR>(name)) && lstrcmpA(name, "GetDpiForMonitor") == 0)
         return offer_monitor_dpi ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(fake_monitor_dpi)) : nullptr;
+    if (HIWORD(reinterpret_cast<UINT_PTR>(name)) && lstrcmpA(name, "MonitorFromPoint") == 0 && !offer_monitor_from_point)
+        return nullptr;
     return real_get_proc_address(module, name);
 }
 
@@ -342,5 +346,10 @@ TEST_CASE("the scene's scale: the primary monitor's own, rounded to a whole numb
         offer_monitor_dpi = true;
         monitor_answer = E_INVALIDARG;
         CHECK(primary_monitor_dpi() == system_dpi());
+        // A system without the monitor functions asks for no monitor: the system's scale.
+        monitor_answer = S_OK;
+        offer_monitor_from_point = false;
+        CHECK(primary_monitor_dpi() == system_dpi());
+        offer_monitor_from_point = true;
     }
 }
