@@ -132,6 +132,8 @@ void uninstall()
     REQUIRE(wait_until([] {
         return !file_exists(installed_saver()) && !uninstall_entry_exists() && !file_exists(uninstaller());
     }, 60000));
+    // Nothing of it stays in Program Files: its folder goes with the uninstaller.
+    CHECK_MESSAGE(wait_until([] { return !file_exists(install_folder()); }, 10000), install_folder());
 }
 
 bool all_installed()
