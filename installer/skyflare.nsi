@@ -6,7 +6,7 @@
   Target amd64-unicode
   !define PROGRAMS "$PROGRAMFILES64"
 !else
-  ; The 32-bit setup is also the one for the Windows 95 family, which runs no Unicode program:
+  ; The 32-bit setup is also the one for the Windows 95 family, which runs no Unicode NSIS setup:
   ; an ANSI setup runs there and on every Windows NT alike.
   Unicode false
   !define PROGRAMS "$PROGRAMFILES"

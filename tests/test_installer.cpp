@@ -309,6 +309,37 @@ struct As95Family {
     }
 };
 
+// The functions a 32-bit program imports by name, as "DLL:Function", read from its file.
+std::vector<std::string> imports_of(const std::string& path)
+{
+    const std::string file = read_file(path);
+    REQUIRE(file.size() > sizeof(IMAGE_DOS_HEADER));
+    auto at = [&](size_t offset) { return file.data() + offset; };
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(at(reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
+    REQUIRE(nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    auto offset_of = [&](DWORD rva) {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+                return static_cast<size_t>(rva - sections[i].VirtualAddress + sections[i].PointerToRawData);
+        FAIL("an address outside the file's sections");
+        return static_cast<size_t>(0);
+    };
+    std::vector<std::string> names;
+    const DWORD directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(offset_of(directory))); library->Name;
+         ++library) {
+        const std::string dll = at(offset_of(library->Name));
+        const DWORD list = library->OriginalFirstThunk ? library->OriginalFirstThunk : library->FirstThunk;
+        for (auto* entry = reinterpret_cast<const IMAGE_THUNK_DATA32*>(at(offset_of(list))); entry->u1.AddressOfData;
+             ++entry)
+            if (!(entry->u1.Ordinal & IMAGE_ORDINAL_FLAG32))
+                names.push_back(dll + ":" +
+                                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(at(offset_of(entry->u1.AddressOfData)))->Name);
+    }
+    return names;
+}
+
 // A silent install, the installed saver run as the system runs it, a second install, the
 // uninstall, and an uninstall after the user has chosen another saver, all on the Windows 95
 // family; `earlier` is the screen saver chosen before (nullptr: none).
@@ -529,6 +560,14 @@ TEST_CASE("on the Windows 95 family the setup chooses the saver in SYSTEM.INI an
     // That family is 32-bit Windows only: this is the 32-bit setup's case, on 32-bit Windows.
     if (sizeof(void*) == 8 || on_64bit_windows_as_32bit())
         return;
+    SUBCASE("the setup and its uninstaller call no Unicode function, which that family only stubs")
+    {
+        // Wine runs either kind; Windows 95, 98 and ME run only an ANSI setup.
+        const std::vector<std::string> imports = imports_of(setup_path());
+        CHECK(imports.size() > 20);
+        for (const std::string& name : imports)
+            CHECK_MESSAGE(name.back() != 'W', name);
+    }
     SUBCASE("Windows 98, another saver chosen before") { install_on_95_family("win98", "C:\\WINDOWS\\SYSTEM\\OTHER.SCR"); }
     SUBCASE("Windows 95, none chosen before") { install_on_95_family("win95", nullptr); }
 }
