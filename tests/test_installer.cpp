@@ -400,7 +400,7 @@ void install_on_95_family(const char* version, const char* earlier)
     CHECK(lower(boot_saver()) == lower(short_path));
     uninstall();
     CHECK(none_installed());
-    CHECK(boot_saver() == (earlier ? earlier : "(none)"));
+    CHECK(boot_saver() == std::string(earlier ? earlier : "(none)"));
     CHECK(boot_entries() == (earlier ? 1 : 0));
     CHECK(kept_switch() == (earlier ? "1" : "0"));  // a saver chosen is on; "(None)" is off
     CHECK(read_settings().find("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=1") != std::string::npos);
