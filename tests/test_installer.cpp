@@ -1,5 +1,6 @@
-// test_installer.cpp --- this target's installer: install, run, install again, uninstall; and the
-// 32-bit one on 64-bit Windows, where the system must find the saver in SysWOW64.
+// test_installer.cpp --- this target's installer: install, run, install again, uninstall; the
+// 32-bit one on 64-bit Windows, where the system must find the saver in SysWOW64, and on the
+// Windows 95 family, which chooses its screen saver in SYSTEM.INI.
 #include "support/support.h"
 
 namespace {
