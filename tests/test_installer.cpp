@@ -1,5 +1,6 @@
-// test_installer.cpp --- this target's installer: install, run, install again, uninstall; and the
-// 32-bit one on 64-bit Windows, where the system must find the saver in SysWOW64.
+// test_installer.cpp --- this target's installer: install, run, install again, uninstall; the
+// 32-bit one on 64-bit Windows, where the system must find the saver in SysWOW64, and on the
+// Windows 95 family, which chooses its screen saver in SYSTEM.INI.
 #include "support/support.h"
 
 namespace {
@@ -100,12 +101,14 @@ struct SystemView {
     }
 };
 
-std::string uninstaller()
+std::string install_folder()
 {
     char programs[MAX_PATH];
     ExpandEnvironmentStringsA("%ProgramFiles%", programs, MAX_PATH);
-    return std::string(programs) + "\\Sky Flare\\uninstall.exe";
+    return std::string(programs) + "\\Sky Flare";
 }
+
+std::string uninstaller() { return install_folder() + "\\uninstall.exe"; }
 
 std::string setup_path()
 {
@@ -130,6 +133,8 @@ void uninstall()
     REQUIRE(wait_until([] {
         return !file_exists(installed_saver()) && !uninstall_entry_exists() && !file_exists(uninstaller());
     }, 60000));
+    // Nothing of it stays in Program Files: its folder goes with the uninstaller.
+    CHECK_MESSAGE(wait_until([] { return !file_exists(install_folder()); }, 10000), install_folder());
 }
 
 bool all_installed()
@@ -239,6 +244,175 @@ std::string image_of_window(HWND window)
         CloseHandle(process);
     }
     return path;
+}
+
+// The Windows 95 family's chosen screen saver: SYSTEM.INI's [boot] SCRNSAVE.EXE. Wine maps no
+// section of SYSTEM.INI to the registry, so the profile functions read and write the file itself,
+// as on that family.
+std::string boot_saver()
+{
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
+    char value[MAX_PATH] = "";
+    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "(none)", value, MAX_PATH, "system.ini");
+    return value;
+}
+
+void set_boot_saver(const char* path)  // nullptr: none chosen
+{
+    WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", path, "system.ini");
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
+}
+
+// How many SCRNSAVE.EXE keys SYSTEM.INI holds.
+int boot_entries()
+{
+    const std::string text = lower(read_file(windows_path("system.ini")));
+    int count = 0;
+    for (size_t at = text.find("scrnsave.exe="); at != std::string::npos; at = text.find("scrnsave.exe=", at + 1))
+        ++count;
+    return count;
+}
+
+// The screen saver's on-off switch as SystemParametersInfo keeps it: Windows 95 in WIN.INI's
+// [windows] section, Wine in this value. (Wine answers that function's question from the X
+// display's own screen saver instead, which a program's change reaches only if the program
+// talks to the display again before it ends, as a setup does not.)
+std::string kept_switch() { return user_string(DESKTOP, "ScreenSaveActive"); }
+
+void set_screen_saver_switch(BOOL on)
+{
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, on, nullptr, SPIF_UPDATEINIFILE);
+}
+
+// While it lives, the setup, its uninstaller, the copy of itself the uninstaller finishes from
+// (NSIS names it Un.exe) and the saver are told they run on the Windows 95 family; SYSTEM.INI
+// and the switch are as they were afterwards.
+struct As95Family {
+    std::vector<std::string> keys;
+    std::string boot_before = read_file(windows_path("system.ini"));
+    std::string switch_before = kept_switch();
+    explicit As95Family(const char* version)
+    {
+        const std::string setup = setup_path().substr(setup_path().rfind('\\') + 1);
+        for (const std::string& name : {setup, std::string("uninstall.exe"), std::string("Un.exe"),
+                                        std::string("SkyFlare.scr")}) {
+            keys.push_back("Software\\Wine\\AppDefaults\\" + name);
+            set_user_string(keys.back().c_str(), "Version", version);
+        }
+    }
+    ~As95Family()
+    {
+        for (const std::string& key : keys)
+            RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
+        write_file(windows_path("system.ini"), boot_before);
+        set_screen_saver_switch(switch_before != "0");
+    }
+};
+
+// The functions a 32-bit program imports by name, as "DLL:Function", read from its file.
+std::vector<std::string> imports_of(const std::string& path)
+{
+    const std::string file = read_file(path);
+    REQUIRE(file.size() > sizeof(IMAGE_DOS_HEADER));
+    auto at = [&](size_t offset) { return file.data() + offset; };
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(at(reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
+    REQUIRE(nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    auto offset_of = [&](DWORD rva) {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].Misc.VirtualSize)
+                return static_cast<size_t>(rva - sections[i].VirtualAddress + sections[i].PointerToRawData);
+        FAIL("an address outside the file's sections");
+        return static_cast<size_t>(0);
+    };
+    std::vector<std::string> names;
+    const DWORD directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(offset_of(directory))); library->Name;
+         ++library) {
+        const std::string dll = at(offset_of(library->Name));
+        const DWORD list = library->OriginalFirstThunk ? library->OriginalFirstThunk : library->FirstThunk;
+        for (auto* entry = reinterpret_cast<const IMAGE_THUNK_DATA32*>(at(offset_of(list))); entry->u1.AddressOfData;
+             ++entry)
+            if (!(entry->u1.Ordinal & IMAGE_ORDINAL_FLAG32))
+                names.push_back(dll + ":" +
+                                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(at(offset_of(entry->u1.AddressOfData)))->Name);
+    }
+    return names;
+}
+
+// A silent install, the installed saver run as the system runs it, a second install, the
+// uninstall, and an uninstall after the user has chosen another saver, all on the Windows 95
+// family; `earlier` is the screen saver chosen before (nullptr: none).
+void install_on_95_family(const char* version, const char* earlier)
+{
+    CleanSystem clean;
+    As95Family family(version);
+    set_boot_saver(earlier);
+    set_screen_saver_switch(FALSE);
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=1\r\n");
+    DWORD values_before = 0;
+    mapping_in(0, &values_before);
+    install();
+    // The chosen saver is the installed 32-bit saver, named in its short form, and it is on.
+    char short_path[MAX_PATH] = "";
+    GetShortPathNameA(installed_saver().c_str(), short_path, MAX_PATH);
+    const std::string chosen = boot_saver();
+    CHECK(lower(chosen) == lower(short_path));
+    CHECK(file_exists(chosen));
+    CHECK(read_file(chosen) == read_file(saver_path()));
+    CHECK(all_installed());
+    CHECK(boot_entries() == 1);
+    CHECK(kept_switch() == "1");
+    // Nothing of the NT family's: no mapping (control.ini is an ordinary file), no user setting.
+    DWORD values = 0;
+    CHECK(mapping_in(0, &values) == "(none)");
+    CHECK(values == values_before);
+    CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == "(none)");
+    CHECK(uninstall_entry_exists());
+
+    {
+        SetCursorPos(320, 240);
+        Process saver("\"" + chosen + "\" /s");
+        HWND window = nullptr;
+        REQUIRE(wait_until([&] { return (window = FindWindowA("WindowsScreenSaverClass", "Screen Saver")) != nullptr; }));
+        PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+        REQUIRE(saver.wait(20000));
+        CHECK(saver.exit_code() == 0);
+    }
+    {
+        Process dialog_run("\"" + chosen + "\" /c");
+        HWND dialog = nullptr;
+        REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }));
+        REQUIRE(wait_until([&] {
+            return IsWindowVisible(dialog) && SendDlgItemMessageA(dialog, 1002, CB_GETCOUNT, 0, 0) == 3;
+        }));
+        CHECK(IsDlgButtonChecked(dialog, 1000) == BST_CHECKED);  // Single Girl, as control.ini says
+        CHECK(SendDlgItemMessageA(dialog, 1002, CB_GETCURSEL, 0, 0) == 1);
+        SendDlgItemMessageA(dialog, 1001, BM_CLICK, 0, 0);  // Random Girls, then OK
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        REQUIRE(dialog_run.wait(20000));
+        CHECK(dialog_run.exit_code() == 1);
+        CHECK(read_settings().find("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=1") != std::string::npos);
+    }
+
+    install();
+    CHECK(boot_entries() == 1);
+    CHECK(lower(boot_saver()) == lower(short_path));
+    uninstall();
+    CHECK(none_installed());
+    CHECK(boot_saver() == std::string(earlier ? earlier : "(none)"));
+    CHECK(boot_entries() == (earlier ? 1 : 0));
+    CHECK(kept_switch() == (earlier ? "1" : "0"));  // a saver chosen is on; "(None)" is off
+    CHECK(read_settings().find("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=1") != std::string::npos);
+    CHECK_FALSE(uninstall_entry_exists());
+
+    // A saver the user chose after the install stays chosen, and on.
+    install();
+    set_boot_saver("C:\\WINDOWS\\SYSTEM\\CHOSEN~1.SCR");
+    uninstall();
+    CHECK(boot_saver() == "C:\\WINDOWS\\SYSTEM\\CHOSEN~1.SCR");
+    CHECK(kept_switch() == "1");
 }
 
 }  // namespace
@@ -380,4 +554,21 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         CHECK(user_string(DESKTOP, "SCRNSAVE.EXE") == "C:\\windows\\system32\\other.scr");
         CHECK(mapping_in(0) == "USR:Control Panel\\Somebody else's");  // not the one it wrote
     }
+}
+
+TEST_CASE("on the Windows 95 family the setup chooses the saver in SYSTEM.INI and the uninstall puts back what it found")
+{
+    // That family is 32-bit Windows only: this is the 32-bit setup's case, on 32-bit Windows.
+    if (sizeof(void*) == 8 || on_64bit_windows_as_32bit())
+        return;
+    SUBCASE("the setup and its uninstaller call no Unicode function, which that family only stubs")
+    {
+        // Wine runs either kind; Windows 95, 98 and ME run only an ANSI setup.
+        const std::vector<std::string> imports = imports_of(setup_path());
+        CHECK(imports.size() > 20);
+        for (const std::string& name : imports)
+            CHECK_MESSAGE(name.back() != 'W', name);
+    }
+    SUBCASE("Windows 98, another saver chosen before") { install_on_95_family("win98", "C:\\WINDOWS\\SYSTEM\\OTHER.SCR"); }
+    SUBCASE("Windows 95, none chosen before") { install_on_95_family("win95", nullptr); }
 }
