@@ -17,9 +17,9 @@ import pefile
 # there) and ud2 (meant to stop the program, and on a 486 it does so the same way).
 NEWER_THAN_486 = [
     (r"cmov\w+|fcmov\w+|fu?comip?|rdpmc|nop[wl]|endbr(32|64)|sysenter|sysexit|fxsave|fxrstor",
-     "the Pentium Pro and later", "a 486, a Pentium, a Pentium MMX or an AMD K6"),
+     "the Pentium Pro", "a 486, a Pentium, a Pentium MMX or an AMD K6"),
     (r"cpuid|rdtscp?|rdmsr|wrmsr|rsm|cmpxchg8b",
-     "the Pentium and later", "a 486"),
+     "the Pentium", "a 486"),
     (r"emms|femms|prefetch\w*|[lsm]fence|clflush\w*|movnti|[ls]dmxcsr|fisttp\w*|monitor|mwait"
      r"|popcnt|lzcnt|movbe|crc32\w*|andn|bextr|bls\w+|bzhi|pdep|pext|mulx|rorx|sarx|shlx|shrx"
      r"|adcx|adox|rdrand|rdseed|xsave\w*|xrstor\w*|xgetbv",
@@ -95,8 +95,8 @@ def code_problems(saver, objdump, processor):
                 continue
             era, stops = "MMX, SSE or later", "a 486, a Pentium or a Pentium Pro"
         problems.append(f"{saver}: {function} has {mnemonic} at 0x{instruction.group(1)}, an "
-                        f"instruction of {era} that the {processor} lacks: the saver stops "
-                        f"there with an illegal instruction on {stops}.")
+                        f"instruction that came with {era} and that the {processor} lacks: the "
+                        f"saver stops there with an illegal instruction on {stops}.")
     if processor is not None and not problems:
         print(f"ok: {count} instructions, none that the {processor} lacks")
     return problems
