@@ -18,11 +18,13 @@
 import { decodeDib } from './dib.js';
 import { packedDib8 } from './dib.js';
 import { readLibrary, writeLibrary } from './library.js';
-import { blackBorder, MAX_PICTURE_SIDE, overBlack, pad, pictureTooLarge, place, stretch } from './pictures.js';
+import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pad, pictureLimits, pictureTooLarge, place,
+         stretch } from './pictures.js';
 import { quantise } from './quantise.js';
-import { checkModuleName, checkTitle, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
+import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
 
-export { checkModuleName, checkTitle, FRAMES, MAX_TITLE, orderPictures, pictureTooLarge, MAX_PICTURE_SIDE };
+export { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures };
+export { declaredSize, notAPicture, pictureLimits, pictureTooLarge, MAX_PICTURE_SIDE };
 export { previewGif, contactSheet, TICK_MS } from './preview.js';
 export { writeLibrary, readLibrary } from './library.js';
 export { packedDib8, decodeDib, decodeBmp, dibAsBmp } from './dib.js';
@@ -40,7 +42,7 @@ export const maxPictureSize = MAX_PICTURE_SIDE;
  * @param {string} request.title        her title, at most 39 characters
  * @param {string} [request.moduleName] the file name, lumidoll. and 1 to 3 characters (checked
  *        when given; written into the module's result as name)
- * @param {'refuse'|'stretch'|'pad'} [request.fit='refuse']  pictures of other sizes: refused,
+ * @param {'refuse'|'stretch'|'pad'|null} [request.fit='refuse']  pictures of other sizes: refused,
  *        stretched to the first one's size, or centred on black at the largest size, feet on
  *        the bottom line
  * @returns {{findings: Finding[], refused: boolean, module?: Module}} module only when nothing
@@ -135,6 +137,17 @@ function fitFrames(pictures, fit, findings, about) {
  *        whenever GIRL1 can be shown (even when other faults are refused); frames as shown.
  */
 export function readGirl(bytes, fileName) {
+  try {
+    return readModule(bytes, fileName);
+  } catch (error) {
+    // Every kind of garbage the reader knows has its own sentence; this is for the one it does not.
+    return { findings: [...checkModuleName(fileName),
+                        { severity: 'refused', text: `${fileName} is not a girl module: it cannot be read (${error.message})` }],
+             refused: true };
+  }
+}
+
+function readModule(bytes, fileName) {
   const findings = [...checkModuleName(fileName)];
   const library = readLibrary(bytes);
   if (library.error) {

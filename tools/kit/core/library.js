@@ -28,7 +28,6 @@ export function writeLibrary({ bitmaps = {}, strings = {} }) {
   optional.majorSubsystemVersion = 4;
   optional.minorSubsystemVersion = 0;
   optional.dllCharacteristics = 0;
-  optional.baseOfCode = 0;
   const resources = NtExecutableResource.from(exe);
   for (const name of Object.keys(bitmaps).sort())
     resources.entries.push({ type: RT_BITMAP, id: name.toUpperCase(), lang: LANGUAGE, codepage: 0,
@@ -42,6 +41,9 @@ export function writeLibrary({ bitmaps = {}, strings = {} }) {
   }
   resources.dateTime = 0;
   resources.outputResource(exe);
+  const section = exe.getSectionByEntry(2);
+  optional.sizeOfInitializedData = section.info.sizeOfRawData;
+  optional.baseOfData = section.info.virtualAddress;
   return new Uint8Array(exe.generate());
 }
 
