@@ -166,9 +166,9 @@ export function declaredSize(head) {
   return null;
 }
 
-/** The sentence for a file that is no picture the kit can read. */
-export function notAPicture(name) {
-  return `${name} is not a picture the kit can read (PNG, BMP, GIF, JPEG or WebP)`;
+/** The sentence for a file that is no picture the page can read (buildGirl names the file). */
+export function notAPicture() {
+  return 'not a picture the kit can read (PNG, BMP, GIF, JPEG or WebP)';
 }
 
 /** The page's checks before a picture is decoded: its declared size, whether it is too large. */
