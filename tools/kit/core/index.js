@@ -45,8 +45,10 @@ export const maxPictureSize = MAX_PICTURE_SIDE;
  * @param {'refuse'|'stretch'|'pad'|null} [request.fit='refuse']  pictures of other sizes: refused,
  *        stretched to the first one's size, or centred on black at the largest size, feet on
  *        the bottom line
- * @returns {{findings: Finding[], refused: boolean, module?: Module}} module only when nothing
- *        is refused; the same request gives the same bytes.
+ * @returns {{findings: Finding[], refused: boolean, module?: Module, preview?: object}} module
+ *        only when nothing is refused (the same request gives the same bytes); preview, the
+ *        module's { width, height, palette, indices, frames } without bytes, whenever 17
+ *        pictures could be made into frames, even when the title or the name is refused.
  */
 export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
   const findings = [...checkTitle(title)];
@@ -75,13 +77,9 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
     });
   }
   const refused = findings.some((f) => f.severity === 'refused');
-  if (refused || !frames) return { findings, refused: true };
+  if (!frames) return { findings, refused: true };
   const { width, height } = frames[0];
   const { palette, indices } = quantise(frames.map((f) => f.rgba));
-  const bitmaps = {};
-  indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
-  const shown = storedTitle(title);
-  const bytes = writeLibrary({ bitmaps, strings: { 1: shown } });
   const rgbaFrames = indices.map((pixels) => {
     const rgba = new Uint8ClampedArray(width * height * 4);
     for (let p = 0; p < pixels.length; p++) {
@@ -90,8 +88,14 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
     }
     return rgba;
   });
-  return { findings, refused: false,
-           module: { bytes, name: moduleName, title: shown, width, height, palette, indices, frames: rgbaFrames } };
+  const preview = { width, height, palette, indices, frames: rgbaFrames };
+  // Seventeen frames that only a title or a name keeps from being a module are still shown.
+  if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
+  const bitmaps = {};
+  indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
+  const shown = storedTitle(title);
+  const bytes = writeLibrary({ bitmaps, strings: { 1: shown } });
+  return { findings, refused: false, preview, module: { bytes, name: moduleName, title: shown, ...preview } };
 }
 
 // All frames at one size: refused unless the author said how; each change is named.

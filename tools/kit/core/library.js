@@ -44,7 +44,13 @@ export function writeLibrary({ bitmaps = {}, strings = {} }) {
   const section = exe.getSectionByEntry(2);
   optional.sizeOfInitializedData = section.info.sizeOfRawData;
   optional.baseOfData = section.info.virtualAddress;
-  return new Uint8Array(exe.generate());
+  const bytes = new Uint8Array(exe.generate());
+  // pe-library writes a section's name with Node's Buffer where there is one and, in a browser,
+  // through a loop that repeats one character: the name is written here, the same everywhere.
+  const view = new DataView(bytes.buffer);
+  const pe = view.getUint32(0x3c, true);
+  bytes.set([0x2e, 0x72, 0x73, 0x72, 0x63, 0, 0, 0], pe + 24 + view.getUint16(pe + 20, true));
+  return bytes;
 }
 
 function copy(bytes) {
