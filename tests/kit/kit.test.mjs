@@ -98,6 +98,12 @@ test('each mistake of an author is named before any work, with no trace', () => 
   fs.rmSync(out, { force: true });
   for (const [args, ...texts] of cases) says(run('build', ...args), 2, ...texts);
   assert.ok(!fs.existsSync(out), 'nothing written for a refused build');
+  // A kit whose packages were never installed says how to install them.
+  const bare = path.join(work, 'bare', 'tools', 'kit');
+  fs.cpSync(path.dirname(CLI), bare, { recursive: true, filter: (file) => !file.includes(`${path.sep}page`) });
+  const done = spawnSync(process.execPath, [path.join(bare, 'lumidoll.mjs'), 'build', '--title', 'T', '--out', out, ...even],
+                         { encoding: 'utf8' });
+  says({ status: done.status, output: done.stdout + done.stderr }, 2, "the kit's packages are not installed", 'run npm ci in');
 });
 
 test('a giant picture is refused by its header, a broken one named, neither decoded nor hanging', () => {
