@@ -1,0 +1,200 @@
+// index.js --- the girl module kit's core: builds a module from an author's pictures and reads
+// one back, with every finding an author should see; the page and the command line both use it.
+//
+// No DOM and no Node: it runs in the browser and under Node alike, on plain arrays of bytes.
+//
+// Shapes used throughout:
+//   Finding  { severity: 'refused' | 'warning' | 'note', picture?: number, frame?: number, text }
+//            picture: 1-based place in the list given; frame: n of GIRLn it becomes or is.
+//            Anything 'refused' means no module is made (or, read back, the saver will not show
+//            her completely); a 'warning' is built but shows; a 'note' says what the kit changed.
+//   Module   { bytes: Uint8Array, name?, title, width, height,
+//              frames: [Uint8ClampedArray x 17]   each frame as the saver shows it: RGBA,
+//                                                 width x height (GIRL1's size), rows top-down,
+//                                                 black where the frame has nothing;
+//              palette?: Uint8Array(768)         the one colour table, r g b per entry, entry 0
+//                                                 pure black (always there for a built module);
+//              indices?: [Uint8Array x 17]        each frame's table indices, width x height }
+import { decodeDib } from './dib.js';
+import { packedDib8 } from './dib.js';
+import { readLibrary, writeLibrary } from './library.js';
+import { blackBorder, MAX_PICTURE_SIDE, overBlack, pad, pictureTooLarge, place, stretch } from './pictures.js';
+import { quantise } from './quantise.js';
+import { checkModuleName, checkTitle, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
+
+export { checkModuleName, checkTitle, FRAMES, MAX_TITLE, orderPictures, pictureTooLarge, MAX_PICTURE_SIDE };
+export { previewGif, contactSheet, TICK_MS } from './preview.js';
+export { writeLibrary, readLibrary } from './library.js';
+export { packedDib8, decodeDib, decodeBmp, dibAsBmp } from './dib.js';
+
+/** The largest picture the kit takes, each side in pixels (say it where a picture is refused). */
+export const maxPictureSize = MAX_PICTURE_SIDE;
+
+/**
+ * Builds a girl module from her pictures, in play order (GIRL1 first).
+ * @param {object} request
+ * @param {Array<{name: string, width: number, height: number, rgba: Uint8ClampedArray|Uint8Array}
+ *              | {name: string, error: string}>} request.pictures  decoded as stored (no colour
+ *        management); rgba is width x height x 4, rows top-down; transparency becomes black.
+ *        A picture that could not be read is given as { name, error } with the reader's sentence.
+ * @param {string} request.title        her title, at most 39 characters
+ * @param {string} [request.moduleName] the file name, lumidoll. and 1 to 3 characters (checked
+ *        when given; written into the module's result as name)
+ * @param {'refuse'|'stretch'|'pad'} [request.fit='refuse']  pictures of other sizes: refused,
+ *        stretched to the first one's size, or centred on black at the largest size, feet on
+ *        the bottom line
+ * @returns {{findings: Finding[], refused: boolean, module?: Module}} module only when nothing
+ *        is refused; the same request gives the same bytes.
+ */
+export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
+  const findings = [...checkTitle(title)];
+  if (moduleName !== undefined) findings.push(...checkModuleName(moduleName));
+  if (pictures.length !== FRAMES)
+    findings.push({ severity: 'refused',
+                    text: `${pictures.length} pictures given; a girl needs exactly ${FRAMES}, her frames in play order` });
+  const about = (i) => ({ picture: i + 1, ...(i < FRAMES ? { frame: i + 1 } : {}) });
+  const usable = [];
+  pictures.forEach((picture, i) => {
+    const tooLarge = picture.error ? null : pictureTooLarge(picture.width, picture.height);
+    if (picture.error || tooLarge)
+      findings.push({ severity: 'refused', ...about(i), text: `picture ${i + 1}, ${picture.name}: ${picture.error || tooLarge}` });
+    else if (!(picture.width > 0 && picture.height > 0) || picture.rgba.length !== picture.width * picture.height * 4)
+      findings.push({ severity: 'refused', ...about(i), text: `picture ${i + 1}, ${picture.name}: it has no pixels the kit can read` });
+    else usable.push(i);
+  });
+  let frames = null;
+  if (usable.length === pictures.length && pictures.length) frames = fitFrames(pictures, fit, findings, about);
+  if (frames) {
+    frames.forEach((frame, i) => {
+      if (!blackBorder(frame.rgba, frame.width, frame.height))
+        findings.push({ severity: 'warning', ...about(i),
+                        text: `picture ${i + 1}, ${pictures[i].name} (GIRL${i + 1}): its border is not pure black, so the ` +
+                              'frame\'s rectangle will show on the black screen' });
+    });
+  }
+  const refused = findings.some((f) => f.severity === 'refused');
+  if (refused || !frames) return { findings, refused: true };
+  const { width, height } = frames[0];
+  const { palette, indices } = quantise(frames.map((f) => f.rgba));
+  const bitmaps = {};
+  indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
+  const shown = storedTitle(title);
+  const bytes = writeLibrary({ bitmaps, strings: { 1: shown } });
+  const rgbaFrames = indices.map((pixels) => {
+    const rgba = new Uint8ClampedArray(width * height * 4);
+    for (let p = 0; p < pixels.length; p++) {
+      const c = pixels[p] * 3;
+      rgba[4 * p] = palette[c]; rgba[4 * p + 1] = palette[c + 1]; rgba[4 * p + 2] = palette[c + 2]; rgba[4 * p + 3] = 255;
+    }
+    return rgba;
+  });
+  return { findings, refused: false,
+           module: { bytes, name: moduleName, title: shown, width, height, palette, indices, frames: rgbaFrames } };
+}
+
+// All frames at one size: refused unless the author said how; each change is named.
+function fitFrames(pictures, fit, findings, about) {
+  const frames = pictures.map((p) => ({ width: p.width, height: p.height, rgba: overBlack(p.rgba) }));
+  const first = frames[0];
+  const odd = frames.map((f, i) => i).filter((i) => frames[i].width !== first.width || frames[i].height !== first.height);
+  if (!odd.length) return frames;
+  const size = (f) => `${f.width} x ${f.height}`;
+  if (fit !== 'stretch' && fit !== 'pad') {
+    for (const i of odd)
+      findings.push({ severity: 'refused', ...about(i),
+                      text: `picture ${i + 1}, ${pictures[i].name}: ${size(frames[i])}, not the size of the first (${size(first)})` });
+    findings.push({ severity: 'refused',
+                    text: `the pictures are not all the size of the first (${size(first)}): ` +
+                          odd.map((i) => `picture ${i + 1}, ${pictures[i].name}: ${size(frames[i])}`).join('; ') +
+                          `. Make them one size, or have them stretched (to ${size(first)}, changing their shape) ` +
+                          'or padded (centred on black at the largest size, nothing cut)' });
+    return null;
+  }
+  if (fit === 'stretch') {
+    return frames.map((f, i) => {
+      if (!odd.includes(i)) return f;
+      findings.push({ severity: 'note', ...about(i),
+                      text: `picture ${i + 1}, ${pictures[i].name}: ${size(f)} stretched to ${size(first)}` });
+      return stretch(f, first.width, first.height);
+    });
+  }
+  const width = Math.max(...frames.map((f) => f.width)), height = Math.max(...frames.map((f) => f.height));
+  return frames.map((f, i) => {
+    if (f.width === width && f.height === height) return f;
+    findings.push({ severity: 'note', ...about(i),
+                    text: `picture ${i + 1}, ${pictures[i].name}: ${size(f)} padded with black to ${width} x ${height}` });
+    return pad(f, width, height);
+  });
+}
+
+/**
+ * Reads a module file as the checker and the saver do, for its loop, title and findings.
+ * @param {Uint8Array} bytes     the whole file
+ * @param {string} fileName      its name (checked as the saver finds files)
+ * @returns {{title?: string, findings: Finding[], refused: boolean, module?: Module}} module
+ *        whenever GIRL1 can be shown (even when other faults are refused); frames as shown.
+ */
+export function readGirl(bytes, fileName) {
+  const findings = [...checkModuleName(fileName)];
+  const library = readLibrary(bytes);
+  if (library.error) {
+    findings.push({ severity: 'refused', text: `${fileName} is not a girl module: ${library.error}` });
+    return { findings, refused: true };
+  }
+  const title = library.strings[1];
+  if (!title) {
+    findings.push({ severity: 'refused', text: 'the title (string 1) is missing: the dialog shows an empty line' });
+  } else {
+    const length = [...title].length;
+    if (length > MAX_TITLE)
+      findings.push({ severity: 'refused', text: `the title "${title}" has ${length} characters; the dialog shows only the first ${MAX_TITLE}` });
+    findings.push(...checkTitle(title).filter((f) => f.severity !== 'refused'));
+  }
+  const decoded = [];
+  let width = 0, height = 0;
+  for (let i = 1; i <= FRAMES; i++) {
+    const dib = library.bitmaps[`GIRL${i}`];
+    if (!dib) {
+      findings.push({ severity: 'refused', frame: i, text: `GIRL${i}: missing: this frame shows nothing` });
+      decoded.push(null);
+      continue;
+    }
+    const frame = decodeDib(dib, MAX_PICTURE_SIDE * MAX_PICTURE_SIDE);
+    if (frame.error) {
+      findings.push({ severity: 'refused', frame: i,
+                      text: frame.tooLarge ? `GIRL${i}: ${pictureTooLarge(frame.width, frame.height)}` : `GIRL${i}: ${frame.error}` });
+      decoded.push(null);
+      continue;
+    }
+    if (i === 1) ({ width, height } = frame);
+    if (frame.bits !== 8 || (frame.colours !== 256))
+      findings.push({ severity: 'refused', frame: i,
+                      text: `GIRL${i}: ${frame.bits}-bit with ${frame.colours} colours: it must be 8-bit with 256 colours` });
+    else if (i > 1 && width && (frame.width !== width || frame.height !== height))
+      findings.push({ severity: 'refused', frame: i,
+                      text: `GIRL${i}: ${frame.width} x ${frame.height}, not the size of GIRL1 (${width} x ${height}): it is shown at GIRL1's size` });
+    if (!blackBorder(frame.rgba, frame.width, frame.height))
+      findings.push({ severity: 'warning', frame: i, text: `GIRL${i}: not surrounded by pure black: its rectangle will show on the screen` });
+    decoded.push(frame);
+  }
+  const refused = findings.some((f) => f.severity === 'refused');
+  if (!decoded[0]) {
+    findings.push({ severity: 'refused', text: `${fileName} has no GIRL1 that can be shown: the saver shows nothing of her` });
+    return { title, findings, refused: true };
+  }
+  const frames = decoded.map((frame) => {
+    const rgba = new Uint8ClampedArray(width * height * 4);
+    for (let o = 3; o < rgba.length; o += 4) rgba[o] = 255;
+    if (frame) place(rgba, width, height, frame, 0, 0);
+    return rgba;
+  });
+  const module = { bytes, name: fileName, title, width, height, frames };
+  // One table and one size throughout (as the kit builds them): the indices are the frames too.
+  const first = decoded[0];
+  if (decoded.every((f) => f && f.indices && f.width === width && f.height === height &&
+                           f.palette.every((v, k) => v === first.palette[k]))) {
+    module.palette = first.palette;
+    module.indices = decoded.map((f) => f.indices);
+  }
+  return { title, findings, refused, module };
+}
