@@ -20,6 +20,7 @@ export async function openPage(browser, html, { drivenClock = false, viewport } 
   page.on('pageerror', (error) => errors.push(error.message));
   if (drivenClock) await page.clock.install({ time: 0 });
   await page.goto(pathToFileURL(html).href);
+  if (drivenClock) await page.clock.pauseAt(60000);
   page.errors = errors;
   return page;
 }
