@@ -18,11 +18,13 @@
 import { decodeDib } from './dib.js';
 import { packedDib8 } from './dib.js';
 import { readLibrary, writeLibrary } from './library.js';
-import { blackBorder, MAX_PICTURE_SIDE, overBlack, pad, pictureTooLarge, place, stretch } from './pictures.js';
+import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pad, pictureLimits, pictureTooLarge, place,
+         stretch } from './pictures.js';
 import { quantise } from './quantise.js';
-import { checkModuleName, checkTitle, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
+import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
 
-export { checkModuleName, checkTitle, FRAMES, MAX_TITLE, orderPictures, pictureTooLarge, MAX_PICTURE_SIDE };
+export { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures };
+export { declaredSize, notAPicture, pictureLimits, pictureTooLarge, MAX_PICTURE_SIDE };
 export { previewGif, contactSheet, TICK_MS } from './preview.js';
 export { writeLibrary, readLibrary } from './library.js';
 export { packedDib8, decodeDib, decodeBmp, dibAsBmp } from './dib.js';
@@ -40,11 +42,13 @@ export const maxPictureSize = MAX_PICTURE_SIDE;
  * @param {string} request.title        her title, at most 39 characters
  * @param {string} [request.moduleName] the file name, lumidoll. and 1 to 3 characters (checked
  *        when given; written into the module's result as name)
- * @param {'refuse'|'stretch'|'pad'} [request.fit='refuse']  pictures of other sizes: refused,
+ * @param {'refuse'|'stretch'|'pad'|null} [request.fit='refuse']  pictures of other sizes: refused,
  *        stretched to the first one's size, or centred on black at the largest size, feet on
  *        the bottom line
- * @returns {{findings: Finding[], refused: boolean, module?: Module}} module only when nothing
- *        is refused; the same request gives the same bytes.
+ * @returns {{findings: Finding[], refused: boolean, module?: Module, preview?: object}} module
+ *        only when nothing is refused (the same request gives the same bytes); preview, the
+ *        module's { width, height, palette, indices, frames } without bytes, whenever 17
+ *        pictures could be made into frames, even when the title or the name is refused.
  */
 export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
   const findings = [...checkTitle(title)];
@@ -73,13 +77,9 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
     });
   }
   const refused = findings.some((f) => f.severity === 'refused');
-  if (refused || !frames) return { findings, refused: true };
+  if (!frames) return { findings, refused: true };
   const { width, height } = frames[0];
   const { palette, indices } = quantise(frames.map((f) => f.rgba));
-  const bitmaps = {};
-  indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
-  const shown = storedTitle(title);
-  const bytes = writeLibrary({ bitmaps, strings: { 1: shown } });
   const rgbaFrames = indices.map((pixels) => {
     const rgba = new Uint8ClampedArray(width * height * 4);
     for (let p = 0; p < pixels.length; p++) {
@@ -88,8 +88,14 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
     }
     return rgba;
   });
-  return { findings, refused: false,
-           module: { bytes, name: moduleName, title: shown, width, height, palette, indices, frames: rgbaFrames } };
+  const preview = { width, height, palette, indices, frames: rgbaFrames };
+  // Seventeen frames that only a title or a name keeps from being a module are still shown.
+  if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
+  const bitmaps = {};
+  indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
+  const shown = storedTitle(title);
+  const bytes = writeLibrary({ bitmaps, strings: { 1: shown } });
+  return { findings, refused: false, preview, module: { bytes, name: moduleName, title: shown, ...preview } };
 }
 
 // All frames at one size: refused unless the author said how; each change is named.
@@ -135,6 +141,17 @@ function fitFrames(pictures, fit, findings, about) {
  *        whenever GIRL1 can be shown (even when other faults are refused); frames as shown.
  */
 export function readGirl(bytes, fileName) {
+  try {
+    return readModule(bytes, fileName);
+  } catch (error) {
+    // Every kind of garbage the reader knows has its own sentence; this is for the one it does not.
+    return { findings: [...checkModuleName(fileName),
+                        { severity: 'refused', text: `${fileName} is not a girl module: it cannot be read (${error.message})` }],
+             refused: true };
+  }
+}
+
+function readModule(bytes, fileName) {
   const findings = [...checkModuleName(fileName)];
   const library = readLibrary(bytes);
   if (library.error) {

@@ -28,7 +28,6 @@ export function writeLibrary({ bitmaps = {}, strings = {} }) {
   optional.majorSubsystemVersion = 4;
   optional.minorSubsystemVersion = 0;
   optional.dllCharacteristics = 0;
-  optional.baseOfCode = 0;
   const resources = NtExecutableResource.from(exe);
   for (const name of Object.keys(bitmaps).sort())
     resources.entries.push({ type: RT_BITMAP, id: name.toUpperCase(), lang: LANGUAGE, codepage: 0,
@@ -42,7 +41,16 @@ export function writeLibrary({ bitmaps = {}, strings = {} }) {
   }
   resources.dateTime = 0;
   resources.outputResource(exe);
-  return new Uint8Array(exe.generate());
+  const section = exe.getSectionByEntry(2);
+  optional.sizeOfInitializedData = section.info.sizeOfRawData;
+  optional.baseOfData = section.info.virtualAddress;
+  const bytes = new Uint8Array(exe.generate());
+  // pe-library writes a section's name with Node's Buffer where there is one and, in a browser,
+  // through a loop that repeats one character: the name is written here, the same everywhere.
+  const view = new DataView(bytes.buffer);
+  const pe = view.getUint32(0x3c, true);
+  bytes.set([0x2e, 0x72, 0x73, 0x72, 0x63, 0, 0, 0], pe + 24 + view.getUint16(pe + 20, true));
+  return bytes;
 }
 
 function copy(bytes) {

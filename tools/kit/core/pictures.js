@@ -125,3 +125,56 @@ export function blackBorder(rgba, width, height) {
   }
   return black * 10 >= border * 9; // as the checker: a figure may touch the edge here and there
 }
+
+/** The size a picture file declares in its header (PNG, BMP, GIF, JPEG, WebP), read from its
+ *  first bytes before anything is decoded, so that a giant is refused unread; null when the
+ *  header says none. */
+export function declaredSize(head) {
+  const b = head, n = head.length;
+  const u16be = (o) => (b[o] << 8) | b[o + 1], u16le = (o) => b[o] | (b[o + 1] << 8);
+  const u32be = (o) => ((b[o] << 24) | (b[o + 1] << 16) | (b[o + 2] << 8) | b[o + 3]) >>> 0;
+  const i32le = (o) => b[o] | (b[o + 1] << 8) | (b[o + 2] << 16) | (b[o + 3] << 24);
+  const ascii = (o, length) => String.fromCharCode(...b.subarray(o, o + length));
+  if (n >= 24 && b[0] === 0x89 && ascii(1, 3) === 'PNG') return { width: u32be(16), height: u32be(20) };
+  if (n >= 26 && ascii(0, 2) === 'BM') {
+    if (i32le(14) === 12) return { width: u16le(18), height: u16le(20) };
+    return { width: Math.abs(i32le(18)), height: Math.abs(i32le(22)) };
+  }
+  if (n >= 10 && ascii(0, 3) === 'GIF') return { width: u16le(6), height: u16le(8) };
+  if (n >= 30 && ascii(0, 4) === 'RIFF' && ascii(8, 4) === 'WEBP') {
+    const kind = ascii(12, 4);
+    if (kind === 'VP8X') return { width: 1 + (b[24] | (b[25] << 8) | (b[26] << 16)), height: 1 + (b[27] | (b[28] << 8) | (b[29] << 16)) };
+    if (kind === 'VP8L') {
+      const bits = b[21] | (b[22] << 8) | (b[23] << 16) | (b[24] << 24);
+      return { width: 1 + (bits & 0x3fff), height: 1 + ((bits >>> 14) & 0x3fff) };
+    }
+    if (kind === 'VP8 ') return { width: u16le(26) & 0x3fff, height: u16le(28) & 0x3fff };
+    return null;
+  }
+  if (n >= 4 && b[0] === 0xff && b[1] === 0xd8) {
+    let o = 2;
+    while (o + 9 < n) {
+      if (b[o] !== 0xff) return null;
+      const marker = b[o + 1];
+      if (marker === 0xff) { o++; continue; }
+      if (marker >= 0xc0 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc)
+        return { width: u16be(o + 7), height: u16be(o + 5) };
+      if (marker === 0xd8 || (marker >= 0xd0 && marker <= 0xd7)) { o += 2; continue; }
+      o += 2 + u16be(o + 2);
+    }
+  }
+  return null;
+}
+
+/** The sentence for a file that is no picture the page can read (buildGirl names the file). */
+export function notAPicture() {
+  return 'not a picture the kit can read (PNG, BMP, GIF, JPEG or WebP)';
+}
+
+/** The page's checks before a picture is decoded: its declared size, whether it is too large. */
+export const pictureLimits = {
+  maxSide: MAX_PICTURE_SIDE,
+  declaredSize,
+  tooLarge: (width, height) => pictureTooLarge(width, height) || false,
+  notAPicture,
+};

@@ -64,8 +64,13 @@ export function checkModuleName(name) {
 /** File names in the order of their names, numbers in them counted as numbers (nova2 before
  *  nova10), letters compared without regard to case; the same order everywhere. */
 export function orderPictures(names) {
+  return [...names].sort(compareFileNames);
+}
+
+/** The order of orderPictures for two names: negative, zero or positive. */
+export function compareFileNames(a, b) {
   const parts = (name) => name.toLowerCase().match(/\d+|\D+/g) || [];
-  const compare = (a, b) => {
+  {
     const pa = parts(a), pb = parts(b);
     for (let i = 0; i < Math.min(pa.length, pb.length); i++) {
       const x = pa[i], y = pb[i];
@@ -82,6 +87,5 @@ export function orderPictures(names) {
     }
     if (pa.length !== pb.length) return pa.length - pb.length;
     return a < b ? -1 : a > b ? 1 : 0;
-  };
-  return [...names].sort(compare);
+  }
 }
