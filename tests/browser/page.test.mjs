@@ -4,14 +4,17 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFile } from 'node:child_process';
-import { mkdir, readFile, writeFile } from 'node:fs/promises';
-import { join } from 'node:path';
+import { mkdir, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { promisify } from 'node:util';
 import { PNG } from 'pngjs';
 import { decodeBmp, readGirl } from '../../tools/kit/core/index.js';
 import { launch, openPage, givePictures, dropFiles, openModule, findings, waitForDownloadable, download,
          canvasPixels } from './browser.mjs';
 
+const ROOT = join(dirname(fileURLToPath(import.meta.url)), '..', '..');
 const BUILD = process.env.SKYFLARE_BUILD_DIR;
 assert.ok(BUILD, 'SKYFLARE_BUILD_DIR names the target\'s build tree');
 const PAGE = join(BUILD, 'lumidoll-maker.html');
@@ -62,6 +65,7 @@ const bytesOf = (a) => Buffer.from(a.buffer, a.byteOffset, a.byteLength);
 const same = (a, b) => a.length === b.length && Buffer.compare(bytesOf(a), bytesOf(b)) === 0;
 
 test('the sample girls\' pictures make modules the checker passes, the same bytes each time', async () => {
+  await rm(MADE, { recursive: true, force: true });  // never a girl made by an earlier run
   await mkdir(MADE, { recursive: true });
   for (const [girl, extension, title] of GIRLS) {
     // Given out of order: the page plays them by name, girl2 before girl10.
@@ -221,8 +225,8 @@ test('each mistake is refused or warned beside its picture, and a refused set of
     bad[7] = { name: 'aurora8.png', buffer: given[7].buffer.subarray(0, given[7].buffer.length >> 1) };
     bad[8] = { name: 'aurora9.png', buffer: pngHeader(30000, 30000) };
     const result = await outcome(bad);
-    has(result, 'refused', 7, /^picture 7, aurora7\.png: not a picture this page can read/);
-    has(result, 'refused', 8, /^picture 8, aurora8\.png: not a picture this page can read .*cut short/);
+    has(result, 'refused', 7, /^picture 7, aurora7\.png: not a picture the kit can read/);
+    has(result, 'refused', 8, /^picture 8, aurora8\.png: not a picture the kit can read/);
     has(result, 'refused', 9, /^picture 9, aurora9\.png: 30000 x 30000 pixels is larger than this kit handles \(at most 2048 x 2048\)/);
     refusedSet(result);
   });
@@ -295,4 +299,24 @@ test('a module opened in the page shows her loop, title and findings, and is reb
   await waitForDownloadable(page);
   assert.deepEqual(page.errors, []);
   await page.context().close();
+});
+
+test('the command line gives the same bytes as the page for the same PNG pictures', async () => {
+  const folder = await mkdtemp(join(tmpdir(), 'skyflare-page-'));
+  try {
+    const files = auroraPngs();
+    const paths = [];
+    for (const { name, buffer } of files) {
+      paths.push(join(folder, name));
+      await writeFile(paths.at(-1), buffer);
+    }
+    const title = 'Aurora, from either kit';
+    const out = join(folder, 'lumidoll.cli');
+    await promisify(execFile)(process.execPath, [join(ROOT, 'tools', 'kit', 'lumidoll.mjs'), 'build', '--title', title,
+                                                 '--out', out, ...paths], { timeout: 120000 });
+    const fromPage = await make(paths, title, 'lumidoll.cli');
+    assert.ok(same(fromPage, await readFile(out)), 'the page\'s module is the command line\'s, byte for byte');
+  } finally {
+    await rm(folder, { recursive: true, force: true });
+  }
 });

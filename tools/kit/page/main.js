@@ -1,6 +1,6 @@
 // main.js --- the girl maker page: the author's pictures, title and name in, her module and its findings out.
 import * as kit from '../core/index.js';
-import { byFileName, looksLikeModule, readPicture, framesAsPictures } from './pictures.js';
+import { looksLikeModule, readPicture, moduleAsPictures } from './pictures.js';
 import { frameImages, drawSheet, frameCanvas, createLoop } from './preview.js';
 
 const $ = (id) => document.getElementById(id);
@@ -11,7 +11,7 @@ const ui = {
 };
 
 // What the author has given so far. Each entry of `pictures` is one file in play order:
-// { key, name, width, height, rgba } once decoded, or { key, name, error } when refused.
+// { key, name, width, height, rgba } once decoded, or { key, name, error } when unreadable.
 const state = {
   pictures: [],
   reordered: false,  // once moved by hand, new pictures go to the end instead of by name
@@ -20,13 +20,7 @@ const state = {
 };
 let nextKey = 1;
 
-let firstFrameMarked = false;
-const loop = createLoop($('preview-1x'), $('preview-2x'), () => {
-  if (!firstFrameMarked) {
-    firstFrameMarked = true;
-    performance.mark('first-preview-frame');
-  }
-});
+const loop = createLoop($('preview-1x'), $('preview-2x'));
 
 // ---- the author's files
 
@@ -51,19 +45,20 @@ async function addFiles(fileList) {
     if (same >= 0) state.pictures[same] = picture;
     else state.pictures.push(picture);
   }
-  if (!state.reordered) state.pictures.sort((a, b) => byFileName(a.name, b.name));
+  if (!state.reordered) {
+    const place = new Map(kit.orderPictures(state.pictures.map((p) => p.name)).map((name, i) => [name, i]));
+    state.pictures.sort((a, b) => place.get(a.name) - place.get(b.name));
+  }
   rebuild();
 }
 
 async function openModule(file) {
   const bytes = new Uint8Array(await file.arrayBuffer());
-  const opened = kit.readModule(bytes, file.name);
+  const opened = kit.readGirl(bytes, file.name);
   state.opened = { name: file.name, findings: opened.findings };
   state.reordered = false;
-  state.pictures = opened.frames && opened.frames.length
-    ? framesAsPictures(opened.frames, opened.palette).map((p) => ({ ...p, key: nextKey++ }))
-    : [];
-  if (opened.title !== undefined && opened.title !== null) ui.title.value = opened.title;
+  state.pictures = opened.module ? moduleAsPictures(opened.module).map((p) => ({ ...p, key: nextKey++ })) : [];
+  ui.title.value = opened.title || '';
   ui.moduleName.value = file.name;
   rebuild();
 }
@@ -71,46 +66,42 @@ async function openModule(file) {
 // ---- building and showing
 
 function rebuild() {
-  const decoded = state.pictures.filter((p) => !p.error);
-  const given = {
-    pictures: decoded.map(({ name, width, height, rgba }) => ({ name, width, height, rgba })),
+  const request = {
+    pictures: state.pictures.map(({ name, width, height, rgba, error }) =>
+      (error ? { name, error } : { name, width, height, rgba })),
     title: ui.title.value,
     moduleName: ui.moduleName.value.trim(),
-    fit: ui.fit.value || null,
+    fit: ui.fit.value,
   };
-  const result = kit.buildModule(given);
-  // The page's own refusals (files it could not read) count as the core's do; the core's
-  // findings name frames by their place among the readable pictures.
-  const cards = decoded.map((p) => p.key);
+  const built = kit.buildGirl(request);
+  // Each finding beside the picture it concerns (its place in the strip), the rest above.
+  const keyOf = (f) => {
+    const place = f.picture || f.frame;
+    return place && state.pictures[place - 1] ? state.pictures[place - 1].key : null;
+  };
   const findings = [];
   if (state.opened)
-    for (const f of state.opened.findings) findings.push({ ...f, key: null, opened: true });
-  state.pictures.forEach((p) => {
-    if (p.error) findings.push({ severity: 'refused', frame: null, key: p.key, text: p.error });
-  });
-  for (const f of result.findings)
-    findings.push({ ...f, key: f.frame ? cards[f.frame - 1] ?? null : null });
-  const refused = findings.some((f) => f.severity === 'refused' && !f.opened);
-  state.result = { ...result, findings, refused, moduleName: given.moduleName };
+    for (const f of state.opened.findings) findings.push({ ...f, key: keyOf(f) });
+  for (const f of built.findings) findings.push({ ...f, key: keyOf(f) });
+  const refused = findings.some((f) => f.severity === 'refused');
+  // Drawn from the module's own bytes, read back as the saver reads them; while only her
+  // title or name is refused, from the very frames and table that would go into it.
+  const shown = built.module ? kit.readGirl(built.module.bytes, request.moduleName).module : built.preview;
+  state.result = { findings, refused, bytes: refused ? null : built.module && built.module.bytes,
+                   moduleName: request.moduleName, shown };
   show();
 }
 
 function show() {
   const { result } = state;
-  // Drawn from the module's own bytes where there are any, so the loop is what the saver reads.
-  let frames = result.frames || [];
-  let palette = result.palette;
-  if (result.bytes && !result.refused) {
-    const back = kit.readModule(result.bytes, result.moduleName);
-    if (back.frames && back.frames.length) ({ frames, palette } = back);
-  }
-  const images = frames.length ? frameImages(frames, palette) : [];
+  const images = result.shown ? frameImages(result.shown) : [];
   loop.play(images);
+  if (images.length) performance.mark('first-preview-frame');
   drawSheet(ui.sheet, images);
   showFindings(result.findings.filter((f) => f.key === null));
   showStrip(images, result.findings);
   ui.titleCount.textContent = `${[...ui.title.value].length} of ${kit.MAX_TITLE}`;
-  const ready = result.bytes && !result.refused;
+  const ready = Boolean(result.bytes);
   ui.download.disabled = !ready;
   ui.download.textContent = ready ? `Download ${result.moduleName}` : 'Download';
   if (ready) performance.mark('download-ready');
@@ -125,17 +116,16 @@ function findingElement(finding) {
 
 function showFindings(findings) {
   ui.findings.replaceChildren(...findings.map(findingElement));
-  if (state.result.bytes && !state.result.refused) {
+  if (state.result.bytes) {
     const ready = findingElement({ severity: 'ready', text: readySentence() });
     ui.findings.prepend(ready);
   }
 }
 
 function readySentence() {
-  const { frames, moduleName } = state.result;
-  const { width, height } = frames[0];
-  return `${moduleName} is ready: ${frames.length} frames of ${width} x ${height}. ` +
-    'The saver shows her as the loop below.';
+  const { shown, moduleName } = state.result;
+  return `${moduleName} is ready: ${shown.frames.length} frames of ${shown.width} x ${shown.height}, ` +
+    'shown below as the saver will show her.';
 }
 
 // ---- the numbered strip, reordered by dragging
@@ -143,8 +133,6 @@ function readySentence() {
 let dragged = null;
 
 function showStrip(images, findings) {
-  const decodedIndex = new Map();
-  state.pictures.filter((p) => !p.error).forEach((p, i) => decodedIndex.set(p.key, i));
   const cards = state.pictures.map((picture, place) => {
     const card = document.createElement('li');
     card.className = 'frame';
@@ -170,8 +158,8 @@ function showStrip(images, findings) {
     });
     top.append(number, name, remove);
     card.append(top);
-    const image = images[decodedIndex.get(picture.key)];
-    if (image && !picture.error) {
+    const image = images[place];
+    if (image) {
       const thumb = document.createElement('div');
       thumb.className = 'thumb';
       thumb.append(frameCanvas(image));
@@ -218,7 +206,7 @@ function movePicture(fromKey, toKey) {
 
 ui.download.addEventListener('click', () => {
   const { result } = state;
-  if (!result || !result.bytes || result.refused) return;
+  if (!result || !result.bytes) return;
   const url = URL.createObjectURL(new Blob([result.bytes], { type: 'application/octet-stream' }));
   const link = document.createElement('a');
   link.href = url;

@@ -2,31 +2,9 @@
 
 export const FRAME_PERIOD_MS = 100;  // the saver's ten frames a second
 
-// Each frame as canvas pixels at the size of the first, over black, as the saver draws her:
-// a frame of another size is cut or filled at GIRL1's size from its top left.
-export function frameImages(frames, palette) {
-  const width = frames[0].width;
-  const height = frames[0].height;
-  return frames.map((frame) => {
-    const colours = frame.palette || palette;
-    const image = new ImageData(width, height);
-    const out = image.data;
-    const w = Math.min(width, frame.width);
-    const h = Math.min(height, frame.height);
-    for (let y = 0; y < height; y++)
-      for (let x = 0; x < width; x++)
-        out[4 * (y * width + x) + 3] = 255;
-    for (let y = 0; y < h; y++) {
-      for (let x = 0; x < w; x++) {
-        const entry = 3 * frame.indices[y * frame.width + x];
-        const at = 4 * (y * width + x);
-        out[at] = colours[entry];
-        out[at + 1] = colours[entry + 1];
-        out[at + 2] = colours[entry + 2];
-      }
-    }
-    return image;
-  });
+// Her frames as canvas pixels: the module's frames as the saver shows them, RGBA at GIRL1's size.
+export function frameImages(module) {
+  return module.frames.map((rgba) => new ImageData(new Uint8ClampedArray(rgba), module.width, module.height));
 }
 
 function sized(canvas, width, height) {
@@ -58,7 +36,7 @@ export function frameCanvas(image) {
 // The loop on two canvases, pixel for pixel and doubled with whole pixels. It starts at
 // frame 1 whenever it is given new frames and steps on the saver's period by the page's
 // clock (setTimeout and performance.now, which a test can drive).
-export function createLoop(canvas1x, canvas2x, onFrame) {
+export function createLoop(canvas1x, canvas2x) {
   let images = [];
   let started = 0;
   let timer = 0;
@@ -71,7 +49,6 @@ export function createLoop(canvas1x, canvas2x, onFrame) {
     big.drawImage(canvas1x, 0, 0, image.width * 2, image.height * 2);
     canvas1x.dataset.frame = canvas2x.dataset.frame = String(index + 1);
     shown = index;
-    onFrame(index);
   }
 
   function tick() {
