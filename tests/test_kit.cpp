@@ -70,6 +70,8 @@ TEST_CASE("the checker names each fault a module author can make")
         {"lumidoll.mis", "GIRL9: missing"},
         {"lumidoll.dep", "GIRL4: 24-bit"},
         {"lumidoll.siz", "GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)"},
+        {"lumidoll.hgt", "GIRL6: 40 x 72, not the size of GIRL1 (40 x 60)"},
+        {"lumidoll.wdt", "GIRL11: 52 x 60, not the size of GIRL1 (40 x 60)"},
         {"lumidoll.bkg", "GIRL5: not surrounded by pure black"},
         {"lumidoll.tit", "has 49 characters; the dialog shows only the first 39"},
         {"lumidoll.txt", "module: not a Windows library"},

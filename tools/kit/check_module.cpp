@@ -61,7 +61,7 @@ static void say_unreadable(DWORD error)
     case ERROR_INVALID_EXE_SIGNATURE:
     case ERROR_EXE_MARKED_INVALID:
     case ERROR_BAD_FORMAT:
-        printf("module: not a Windows library (a girl module is a resource-only DLL, as lumidoll_build.py "
+        printf("module: not a Windows library (a girl module is a resource-only DLL, as the kit "
                "writes it): the saver lists it with an empty title and shows no girl\n");
         return;
     default:

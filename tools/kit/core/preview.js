@@ -1,12 +1,9 @@
 // preview.js --- a girl's loop as an animated GIF at the saver's ten frames a second, and her
 // contact sheet, both from the frames as the saver shows them.
-import * as gifenc from 'gifenc';
+import { applyPalette, GIFEncoder, quantize } from './gifenc.js';
 import { FRAMES } from './text.js';
 
 export const TICK_MS = 100;
-
-// gifenc is CommonJS to Node and an ES module to a bundler: its functions sit in one or the other.
-const { GIFEncoder, quantize, applyPalette } = gifenc.GIFEncoder ? gifenc : gifenc.default;
 
 /** Her 17 frames, looping at ten a second, as the bytes of a GIF. Each frame is drawn with the
  *  module's own table when it has one, else with exactly its own colours (at most 256 each). */

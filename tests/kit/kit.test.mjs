@@ -1,0 +1,294 @@
+// kit.test.mjs --- the girl module kit as an author runs it: every mistake gets a plain word and no
+// trace, the module holds her pictures exactly, her preview shows the module's own frames, and no
+// file, however broken, makes the kit hang or throw.
+import assert from 'node:assert/strict';
+import { execFileSync, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { test } from 'node:test';
+import { fileURLToPath } from 'node:url';
+import { PNG } from 'pngjs';
+import * as kit from '../../tools/kit/core/index.js';
+
+const HERE = path.dirname(fileURLToPath(import.meta.url));
+const CLI = path.join(HERE, '..', '..', 'tools', 'kit', 'lumidoll.mjs');
+const GIRLS = process.env.SKYFLARE_GIRLS_DIR;
+const KIT_FIXTURES = process.env.SKYFLARE_KIT_FIXTURES;
+const HOSTILE = process.env.SKYFLARE_HOSTILE_FIXTURES;
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kit-test-'));
+process.on('exit', () => fs.rmSync(work, { recursive: true, force: true }));
+
+function run(...args) {
+  const done = spawnSync(process.execPath, [CLI, ...args], { encoding: 'utf8', timeout: 60000 });
+  return { status: done.status, output: done.stdout + done.stderr };
+}
+
+function says(result, status, ...texts) {
+  assert.equal(result.status, status, result.output);
+  assert.doesNotMatch(result.output, /    at |Error:/, 'no trace for an author');
+  for (const text of texts) assert.ok(result.output.includes(text), `"${text}" in:\n${result.output}`);
+}
+
+/** A PNG of a pink rectangle on a background, the middle half of the picture. */
+function picture(name, width, height, background = [0, 0, 0, 255]) {
+  const png = new PNG({ width, height });
+  for (let y = 0; y < height; y++)
+    for (let x = 0; x < width; x++) {
+      const inside = x >= width / 4 && x < width * 3 / 4 && y >= height / 4 && y < height * 3 / 4;
+      png.data.set(inside ? [230, 90, 160, 255] : background, 4 * (y * width + x));
+    }
+  const file = path.join(work, name);
+  fs.writeFileSync(file, PNG.sync.write(png));
+  return file;
+}
+
+const samplePictures = () => Array.from({ length: 17 }, (_, i) => {
+  const name = `girl${i + 1}.bmp`;
+  return { name, ...kit.decodeBmp(new Uint8Array(fs.readFileSync(path.join(GIRLS, 'aurora', name))), 1 << 22) };
+});
+
+const frameSizes = (file) => {
+  const read = kit.readGirl(new Uint8Array(fs.readFileSync(file)), path.basename(file));
+  return new Set(read.module.indices.map((f, i) => `${read.module.width}x${read.module.height}:${f.length}`)).size === 1
+    ? `${read.module.width} x ${read.module.height}` : 'mixed';
+};
+
+const even = Array.from({ length: 17 }, (_, i) => picture(`even${i + 1}.png`, 40, 60));
+const out = path.join(work, 'lumidoll.tst');
+
+test('pictures of other sizes are refused, each named with the way out; stretched or padded on request', () => {
+  const mixed = [...even.slice(0, 4), picture('wide.png', 50, 64), ...even.slice(5)];
+  says(run('build', '--title', 'T', '--out', out, ...mixed), 2, 'picture 5, ', 'wide.png: 50 x 64', '--fit stretch', '--fit pad');
+  assert.ok(!fs.existsSync(out), 'nothing written for a refused set');
+  says(run('build', '--title', 'T', '--out', out, '--fit', 'stretch', ...mixed), 0, 'picture 5', '50 x 64 stretched to 40 x 60');
+  assert.equal(frameSizes(out), '40 x 60');
+  says(run('build', '--title', 'T', '--out', out, '--fit', 'pad', ...mixed), 0, 'picture 1', '40 x 60 padded with black to 50 x 64');
+  assert.equal(frameSizes(out), '50 x 64');
+  // Padded: centred across, standing on the bottom line, black around.
+  const read = kit.readGirl(new Uint8Array(fs.readFileSync(out)), 'lumidoll.tst');
+  const at = (frame, x, y) => [...read.module.frames[frame].subarray(4 * (y * 50 + x), 4 * (y * 50 + x) + 3)];
+  assert.deepEqual(at(0, 5 + 10, 4 + 15), [230, 90, 160]);
+  assert.deepEqual(at(0, 5 + 9, 4 + 15), [0, 0, 0]);
+  assert.deepEqual(at(0, 5 + 10, 4 + 14), [0, 0, 0]);
+  assert.deepEqual(at(0, 4, 63), [0, 0, 0]);
+});
+
+test('a picture on white is built, with a warning naming it', () => {
+  const white = [...even.slice(0, 2), picture('white.png', 40, 60, [255, 255, 255, 255]), ...even.slice(3)];
+  says(run('build', '--title', 'T', '--out', out, ...white), 0, 'warning: picture 3', 'white.png (GIRL3)', 'not pure black');
+});
+
+test('each mistake of an author is named before any work, with no trace', () => {
+  fs.mkdirSync(path.join(work, 'lumidoll.dir'), { recursive: true });
+  fs.writeFileSync(path.join(work, 'notes.png'), 'not a picture');
+  const cases = [
+    [['--title', 'T', '--out', path.join(work, 'no', 'lumidoll.tst'), ...even], 'does not exist'],
+    [['--title', 'T', '--out', path.join(work, 'lumidoll.dir'), ...even], 'is a folder'],
+    [['--title', 'T', '--out', out, ...even.slice(0, 3), path.join(work, 'gone.png'), ...even.slice(4)],
+     'picture 4', 'gone.png: no such file'],
+    [['--title', 'T', '--out', out, ...even.slice(0, 16), path.join(work, 'notes.png')],
+     'picture 17', 'not a picture this kit can read'],
+    [['--title', 'Forty characters of title is one too many', '--out', out, ...even],
+     "the title has 41 characters; a girl's title may have at most 39"],
+    [['--title', 'Nova', '--out', path.join(work, 'nova.dll'), ...even], 'is no girl module name'],
+    [['--title', 'T', '--out', out, ...even.slice(1)], '16 pictures given; a girl needs exactly 17'],
+    [['--title', '', '--out', out, ...even], 'the title is empty'],
+  ];
+  fs.rmSync(out, { force: true });
+  for (const [args, ...texts] of cases) says(run('build', ...args), 2, ...texts);
+  assert.ok(!fs.existsSync(out), 'nothing written for a refused build');
+});
+
+test('a giant picture is refused by its header, a broken one named, neither decoded nor hanging', () => {
+  const giant = Buffer.from(PNG.sync.write(Object.assign(new PNG({ width: 1, height: 1 }))));
+  giant.writeUInt32BE(30000, 16);
+  giant.writeUInt32BE(30000, 20);
+  fs.writeFileSync(path.join(work, 'giant.png'), giant);
+  fs.writeFileSync(path.join(work, 'cut.png'), fs.readFileSync(even[0]).subarray(0, 60));
+  const pictures = [...even.slice(0, 15), path.join(work, 'giant.png'), path.join(work, 'cut.png')];
+  says(run('build', '--title', 'T', '--out', out, ...pictures), 2,
+       'picture 16, ', 'giant.png: 30000 x 30000 pixels is larger than this kit handles (at most 2048 x 2048)',
+       'picture 17, ', 'cut.png: not a picture this kit can read');
+});
+
+test('the module holds her pictures exactly, in one table with pure black at 0, the same bytes every time', () => {
+  const pictures = samplePictures();
+  const built = kit.buildGirl({ pictures, title: 'Aurora', moduleName: 'lumidoll.aur' });
+  assert.equal(built.refused, false, JSON.stringify(built.findings));
+  const { module } = built;
+  assert.deepEqual([...module.palette.subarray(0, 3)], [0, 0, 0]);
+  for (let i = 0; i < 17; i++) {
+    assert.deepEqual(module.frames[i], new Uint8ClampedArray(pictures[i].rgba), `GIRL${i + 1} as her picture`);
+    for (let p = 0; p < module.indices[i].length; p++) {
+      const black = !(pictures[i].rgba[4 * p] | pictures[i].rgba[4 * p + 1] | pictures[i].rgba[4 * p + 2]);
+      assert.equal(module.indices[i][p] === 0, black, `GIRL${i + 1} pixel ${p}: index 0 exactly where black`);
+    }
+  }
+  // Read back from the bytes, as the saver does: the same frames.
+  const read = kit.readGirl(module.bytes, 'lumidoll.aur');
+  assert.deepEqual(read.findings, []);
+  assert.deepEqual(read.module.frames, module.frames);
+  // In a browser there is no Buffer: the bytes do not change.
+  const buffer = globalThis.Buffer;
+  let again;
+  try {
+    globalThis.Buffer = undefined;
+    again = kit.buildGirl({ pictures, title: 'Aurora', moduleName: 'lumidoll.aur' });
+  } finally {
+    globalThis.Buffer = buffer;
+  }
+  assert.ok(Buffer.from(again.module.bytes).equals(Buffer.from(module.bytes)), 'same bytes without Buffer');
+});
+
+test('a girl of thousands of colours shares 255 of them, and no pixel that was not black turns black', () => {
+  const pictures = Array.from({ length: 17 }, (_, i) => {
+    const width = 64, height = 64, rgba = new Uint8ClampedArray(width * height * 4);
+    for (let y = 0; y < height; y++)
+      for (let x = 0; x < width; x++) {
+        // Every frame a gradient of its own, down to the darkest colours beside black.
+        const o = 4 * (y * width + x);
+        const border = x < 2 || y < 2 || x >= width - 2 || y >= height - 2;
+        rgba.set(border ? [0, 0, 0, 255] : [(x * 4 + i) % 256 >> (y % 3), (y * 4) >> (x % 4), (x + y + i * 7) % 3, 255], o);
+      }
+    return { name: `shade${i + 1}.png`, width: 64, height: 64, rgba };
+  });
+  const { module, findings } = kit.buildGirl({ pictures, title: 'Shades' });
+  assert.deepEqual(findings, []);
+  const table = new Set();
+  for (let c = 1; c < 256; c++) {
+    const colour = module.palette.subarray(3 * c, 3 * c + 3);
+    assert.ok(colour[0] | colour[1] | colour[2], `table entry ${c} is not the transparent black`);
+  }
+  let error = 0, count = 0;
+  for (let i = 0; i < 17; i++)
+    for (let p = 0; p < 64 * 64; p++) {
+      const source = pictures[i].rgba.subarray(4 * p, 4 * p + 3), shown = module.frames[i].subarray(4 * p, 4 * p + 3);
+      const wasBlack = !(source[0] | source[1] | source[2]), isBlack = !(shown[0] | shown[1] | shown[2]);
+      assert.equal(isBlack, wasBlack, `GIRL${i + 1} pixel ${p} black only where it was`);
+      table.add(module.indices[i][p]);
+      error += Math.abs(source[0] - shown[0]) + Math.abs(source[1] - shown[1]) + Math.abs(source[2] - shown[2]);
+      count++;
+    }
+  assert.ok(table.size > 200, `most of the table is used (${table.size})`);
+  assert.ok(error / count < 12, `the shared table is close to her colours (mean error ${error / count})`);
+});
+
+test('transparent parts become black, part transparent ones their colour times their opacity', () => {
+  const rgba = new Uint8ClampedArray(40 * 60 * 4);
+  rgba.set([200, 100, 50, 128], 4 * (30 * 40 + 20));
+  rgba.set([255, 255, 255, 0], 4 * (31 * 40 + 20));
+  const pictures = Array.from({ length: 17 }, (_, i) => ({ name: `a${i}.png`, width: 40, height: 60, rgba }));
+  const { module } = kit.buildGirl({ pictures, title: 'Glass' });
+  assert.deepEqual([...module.frames[3].subarray(4 * (30 * 40 + 20), 4 * (30 * 40 + 20) + 4)], [100, 50, 25, 255]);
+  assert.equal(module.indices[3][31 * 40 + 20], 0);
+});
+
+test('titles and names as the saver shows and finds them; pictures in the order of their names', () => {
+  assert.deepEqual(kit.checkTitle('V\u00e9ga, l\'\u00e9toile \u20ac'), []);
+  assert.deepEqual(kit.checkTitle('Ma\u0142gorzata').map((f) => [f.severity, f.text]), [['warning',
+    'the title\'s character "\u0142" (U+0142) is not in the Western code page the saver shows titles in: it shows "?" in its place']]);
+  const built = kit.buildGirl({ pictures: samplePictures(), title: 'Ma\u0142gorzata' });
+  assert.equal(kit.readGirl(built.module.bytes, 'lumidoll.mal').title, 'Ma?gorzata');
+  for (const good of ['lumidoll.aur', 'LUMIDOLL.X', 'lumidoll.n2b']) assert.deepEqual(kit.checkModuleName(good), [], good);
+  for (const bad of ['lumidoll.', 'lumidoll.abcd', 'lumidoll (1).aur', 'nova.dll', 'lumidoll.a.b', 'lumidoll.a?', 'lumidoll.ab '])
+    assert.equal(kit.checkModuleName(bad)[0]?.severity, 'refused', bad);
+  assert.deepEqual(kit.orderPictures(['nova10.png', 'Nova2.png', 'nova1.png', 'nova02.png', 'a.png']),
+                   ['a.png', 'nova1.png', 'Nova2.png', 'nova02.png', 'nova10.png']);
+});
+
+test('module files read as the checker reads them: each fault named', () => {
+  const expected = {
+    'lumidoll.kit': [], 'lumidoll.ok': [],
+    'lumidoll.mis': ['refused', 'GIRL9: missing'],
+    'lumidoll.dep': ['refused', 'GIRL4: 24-bit'],
+    'lumidoll.siz': ['refused', 'GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)'],
+    'lumidoll.hgt': ['refused', 'GIRL6: 40 x 72, not the size of GIRL1 (40 x 60)'],
+    'lumidoll.wdt': ['refused', 'GIRL11: 52 x 60, not the size of GIRL1 (40 x 60)'],
+    'lumidoll.bkg': ['warning', 'GIRL5: not surrounded by pure black'],
+    'lumidoll.tit': ['refused', 'has 49 characters; the dialog shows only the first 39'],
+    'lumidoll.txt': ['refused', 'lumidoll.txt is not a girl module: it does not start as a Windows program'],
+    'lumidoll.emp': ['refused', 'lumidoll.emp is not a girl module: the file is empty'],
+    'nova.dll': ['refused', '"nova.dll" is no girl module name'],
+  };
+  for (const [file, [severity, text] = []] of Object.entries(expected)) {
+    const read = kit.readGirl(new Uint8Array(fs.readFileSync(path.join(KIT_FIXTURES, file))), file);
+    if (!text) assert.deepEqual(read.findings, [], file);
+    else assert.ok(read.findings.some((f) => f.severity === severity && f.text.includes(text)), `${file}: ${JSON.stringify(read.findings)}`);
+  }
+  const vga = kit.readGirl(new Uint8Array(fs.readFileSync(path.join(KIT_FIXTURES, 'lumidoll.vga'))), 'lumidoll.vga');
+  assert.equal(vga.title, 'V\u00e9ga, l\'\u00e9toile');
+});
+
+test('files no author should make: a sentence each, never a hang or a throw', { timeout: 60000 }, () => {
+  const expected = {
+    'lumidoll.emp': 'the file is empty', 'lumidoll.rnd': 'it does not start as a Windows program',
+    'lumidoll.trn': 'it is cut short: its sections need', 'lumidoll.nor': 'the title (string 1) is missing',
+    'lumidoll.pst': 'its resource directory points past the end of its resources',
+    'lumidoll.lop': 'its resource directory runs in a loop',
+    'lumidoll.b24': 'GIRL1: 24-bit with 0 colours: it must be 8-bit with 256 colours',
+    'lumidoll.mix': 'GIRL2: 80 x 30, not the size of GIRL1 (40 x 60)',
+    'lumidoll.big': 'GIRL1: 4000 x 4000 pixels is larger than this kit handles (at most 2048 x 2048)',
+    'lumidoll.ttl': 'has 300 characters; the dialog shows only the first 39',
+  };
+  for (const [file, text] of Object.entries(expected)) {
+    const read = kit.readGirl(new Uint8Array(fs.readFileSync(path.join(HOSTILE, file))), file);
+    assert.equal(read.refused, true, file);
+    assert.ok(read.findings.some((f) => f.severity === 'refused' && f.text.includes(text)), `${file}: ${JSON.stringify(read.findings)}`);
+  }
+  // Every prefix of a good module, cut anywhere in its headers or directory: a sentence, no throw.
+  const good = fs.readFileSync(path.join(KIT_FIXTURES, 'lumidoll.ok'));
+  for (let length = 0; length < 2048; length += 7) {
+    const read = kit.readGirl(new Uint8Array(good.subarray(0, length)), 'lumidoll.cut');
+    assert.equal(read.refused, true, `cut at ${length}`);
+  }
+});
+
+test('the preview: her 17 frames at ten a second, looping, each her bitmap pixel for pixel, and her sheet', () => {
+  const sample = path.join(GIRLS, 'lumidoll.aur');
+  says(run('preview', sample, work), 0, '17 frames at 10 a second');
+  const gif = fs.readFileSync(path.join(work, 'lumidoll.aur.gif'));
+  const blocks = gifBlocks(gif);
+  assert.equal(blocks.loop, 0, 'loops forever');
+  assert.deepEqual(blocks.delays, Array(17).fill(10), 'ten frames a second');
+  const raw = execFileSync('convert', [path.join(work, 'lumidoll.aur.gif'), '-coalesce', '-depth', '8', 'rgb:-'], { maxBuffer: 1 << 26 });
+  const size = 132 * 200 * 3;
+  assert.equal(raw.length, 17 * size);
+  samplePictures().forEach((picture, i) => {
+    const rgb = Buffer.alloc(size);
+    for (let p = 0; p < 132 * 200; p++) picture.rgba.subarray(4 * p, 4 * p + 3).forEach((v, c) => { rgb[3 * p + c] = v; });
+    assert.ok(raw.subarray(i * size, (i + 1) * size).equals(rgb), `frame ${i + 1} is GIRL${i + 1}`);
+  });
+  const sheet = PNG.sync.read(fs.readFileSync(path.join(work, 'lumidoll.aur-sheet.png')));
+  assert.deepEqual([sheet.width, sheet.height], [6 * 138 + 6, 3 * 220 + 6]);
+  const first = samplePictures()[16];
+  const x = 6 + 4 * 138, y = 6 + 2 * 220 + 14; // GIRL17: fifth in the third row, under its label
+  for (const [px, py] of [[66, 100], [40, 150], [0, 0]])
+    assert.deepEqual([...sheet.data.subarray(4 * ((y + py) * sheet.width + x + px), 4 * ((y + py) * sheet.width + x + px) + 3)],
+                     [...first.rgba.subarray(4 * (py * 132 + px), 4 * (py * 132 + px) + 3)]);
+  fs.writeFileSync(path.join(work, 'notes.txt'), 'not a module');
+  says(run('preview', path.join(work, 'notes.txt'), work), 2, 'is not a girl module');
+});
+
+// A GIF's loop count and each frame's delay in hundredths of a second, read from its blocks.
+function gifBlocks(gif) {
+  let at = 13 + (gif[10] & 0x80 ? 3 << ((gif[10] & 7) + 1) : 0);
+  const delays = [];
+  let loop = null;
+  const skipSubBlocks = () => { while (gif[at]) at += gif[at] + 1; at++; };
+  while (gif[at] !== 0x3b) {
+    if (gif[at] === 0x21) {
+      if (gif[at + 1] === 0xf9) delays.push(gif.readUInt16LE(at + 4));
+      if (gif[at + 1] === 0xff && gif.subarray(at + 3, at + 14).toString() === 'NETSCAPE2.0') loop = gif.readUInt16LE(at + 16);
+      at += 2;
+      skipSubBlocks();
+    } else if (gif[at] === 0x2c) {
+      const flags = gif[at + 9];
+      at += 10 + (flags & 0x80 ? 3 << ((flags & 7) + 1) : 0) + 1;
+      skipSubBlocks();
+    } else {
+      throw new Error(`no GIF block at ${at}`);
+    }
+  }
+  return { loop, delays };
+}
