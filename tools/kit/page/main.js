@@ -8,6 +8,7 @@ const ui = {
   drop: $('drop'), pickPictures: $('pick-pictures'), pickModule: $('pick-module'), clear: $('clear'),
   title: $('title'), titleCount: $('title-count'), moduleName: $('module-name'), fit: $('fit'),
   download: $('download'), findings: $('findings'), strip: $('strip'), sheet: $('sheet'),
+  previews: $('previews'), sheetSection: $('sheet-section'),
 };
 
 // What the author has given so far. Each entry of `pictures` is one file in play order:
@@ -98,6 +99,7 @@ function show() {
   loop.play(images);
   if (images.length) performance.mark('first-preview-frame');
   drawSheet(ui.sheet, images);
+  ui.previews.hidden = ui.sheetSection.hidden = !images.length;
   showFindings(result.findings.filter((f) => f.key === null));
   showStrip(images, result.findings);
   ui.titleCount.textContent = `${[...ui.title.value].length} of ${kit.MAX_TITLE}`;
@@ -115,6 +117,12 @@ function findingElement(finding) {
 }
 
 function showFindings(findings) {
+  if (!state.pictures.length && !state.opened) {
+    // Nothing given yet: what to do first, rather than all that is still missing.
+    ui.findings.replaceChildren(findingElement({ severity: 'note',
+      text: `Give her ${kit.FRAMES} pictures to begin: her frames in play order, on pure black.` }));
+    return;
+  }
   ui.findings.replaceChildren(...findings.map(findingElement));
   if (state.result.bytes) {
     const ready = findingElement({ severity: 'ready', text: readySentence() });
@@ -158,7 +166,9 @@ function showStrip(images, findings) {
     });
     top.append(number, name, remove);
     card.append(top);
-    const image = images[place];
+    // Her frame from the module where there is one; until then the picture as it was read.
+    const image = images[place] ||
+      (picture.rgba && new ImageData(new Uint8ClampedArray(picture.rgba), picture.width, picture.height));
     if (image) {
       const thumb = document.createElement('div');
       thumb.className = 'thumb';
