@@ -3,11 +3,24 @@
 // previews an existing one, with the same core (and so the same bytes) as the kit's page.
 import fs from 'node:fs';
 import path from 'node:path';
-import { PNG } from 'pngjs';
-import { buildGirl, checkModuleName, contactSheet, decodeBmp, declaredSize, FRAMES, maxPictureSize, pictureTooLarge,
-         previewGif, readGirl, TICK_MS } from './core/index.js';
 
-const USAGE = `usage: lumidoll.mjs build --title TITLE --out lumidoll.EXT [--fit stretch|pad] [--preview FOLDER] PICTURE x 17
+// The kit's packages are loaded here rather than imported above, so that a kit whose packages
+// were never installed says how to install them instead of printing a trace.
+let PNG, buildGirl, checkModuleName, contactSheet, decodeBmp, declaredSize, FRAMES, maxPictureSize, pictureTooLarge,
+  previewGif, readGirl, TICK_MS;
+try {
+  ({ PNG } = await import('pngjs'));
+  ({ buildGirl, checkModuleName, contactSheet, decodeBmp, declaredSize, FRAMES, maxPictureSize, pictureTooLarge,
+     previewGif, readGirl, TICK_MS } = await import('./core/index.js'));
+} catch (error) {
+  if (error.code !== 'ERR_MODULE_NOT_FOUND') throw error;
+  const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '..', '..');
+  process.stderr.write(`lumidoll: the kit's packages are not installed (${error.message.split("'")[1]} is missing): ` +
+                       `run npm ci in ${root} (Node.js 18 or later with npm)\n`);
+  process.exit(2);
+}
+
+const USAGE = () => `usage: lumidoll.mjs build --title TITLE --out lumidoll.EXT [--fit stretch|pad] [--preview FOLDER] PICTURE x 17
        lumidoll.mjs preview MODULE FOLDER
 
 build: the 17 pictures (PNG or BMP, any depth, their stored values) are the girl's frames in play
@@ -26,7 +39,7 @@ function parse(argv) {
   for (let i = 0; i < argv.length; i++) {
     const arg = argv[i];
     const value = () => {
-      if (i + 1 >= argv.length) throw new KitError(`${arg} needs a value\n${USAGE}`);
+      if (i + 1 >= argv.length) throw new KitError(`${arg} needs a value\n${USAGE()}`);
       return argv[++i];
     };
     if (arg === '--title') options.title = value();
@@ -34,7 +47,7 @@ function parse(argv) {
     else if (arg === '--fit') options.fit = value();
     else if (arg === '--preview') options.preview = value();
     else if (arg === '-h' || arg === '--help') options.help = true;
-    else if (arg.startsWith('--')) throw new KitError(`${arg} is no option of this kit\n${USAGE}`);
+    else if (arg.startsWith('--')) throw new KitError(`${arg} is no option of this kit\n${USAGE()}`);
     else options.pictures.push(arg);
   }
   return options;
@@ -100,7 +113,7 @@ function writePreview(module, name, folder) {
 }
 
 function build(options) {
-  if (options.title === undefined || options.out === undefined) throw new KitError(`--title and --out are needed\n${USAGE}`);
+  if (options.title === undefined || options.out === undefined) throw new KitError(`--title and --out are needed\n${USAGE()}`);
   if (options.fit !== undefined && options.fit !== 'stretch' && options.fit !== 'pad')
     throw new KitError(`--fit is stretch or pad, not ${options.fit}`);
   if (options.preview !== undefined && !isFolder(options.preview))
@@ -125,7 +138,7 @@ function build(options) {
 }
 
 function preview([module, folder, ...rest]) {
-  if (!module || !folder || rest.length) throw new KitError(USAGE);
+  if (!module || !folder || rest.length) throw new KitError(USAGE());
   if (!fs.existsSync(module)) throw new KitError(`${module} does not exist`);
   if (!isFolder(folder)) throw new KitError(`the folder ${folder} does not exist: make it first, or name another`);
   let bytes;
@@ -146,12 +159,12 @@ function main(argv) {
   try {
     if (verb === 'build') {
       const options = parse(rest);
-      if (options.help) { console.log(USAGE); return 0; }
+      if (options.help) { console.log(USAGE()); return 0; }
       return build(options);
     }
     if (verb === 'preview') return preview(rest);
-    if (verb === '-h' || verb === '--help') { console.log(USAGE); return 0; }
-    throw new KitError(USAGE);
+    if (verb === '-h' || verb === '--help') { console.log(USAGE()); return 0; }
+    throw new KitError(USAGE());
   } catch (error) {
     if (!(error instanceof KitError)) throw error;
     say(error.message);
