@@ -18,6 +18,10 @@ export async function openPage(browser, html, { drivenClock = false, viewport } 
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
+  // The page works from its own file: anything it asks of a network is a fault too.
+  page.on('request', (request) => {
+    if (!/^(file|blob|data):/.test(request.url())) errors.push(`asked the network for ${request.url()}`);
+  });
   if (drivenClock) await page.clock.install({ time: 0 });
   await page.goto(pathToFileURL(html).href);
   if (drivenClock) await page.clock.pauseAt(60000);
