@@ -536,18 +536,49 @@ DWORD run_captured(const std::string& command_line, std::string& output, DWORD t
     line.push_back('\0');
     BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
     CloseHandle(write_end);
+    if (!started)
+        CloseHandle(read_end);
     REQUIRE_MESSAGE(started, command_line);
     output.clear();
+    // Read while the program runs, so that a program that hangs with the pipe open still ends
+    // at the time-out: reading to the pipe's end first would wait for ever on it.
     char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        output.append(buffer, got);
+    DWORD started_at = GetTickCount();
+    bool ended = false, timed_out = false;
+    for (;;) {
+        DWORD waiting = 0, got = 0;
+        if (!PeekNamedPipe(read_end, nullptr, 0, nullptr, &waiting, nullptr))
+            break;  // the program and every copy of the write end have gone
+        if (waiting > 0) {
+            if (!ReadFile(read_end, buffer, waiting < sizeof buffer ? waiting : sizeof buffer, &got, nullptr))
+                break;
+            output.append(buffer, got);
+            continue;
+        }
+        if (ended)
+            break;  // all it wrote before it ended has been read
+        if (WaitForSingleObject(info.hProcess, 20) == WAIT_OBJECT_0)
+            ended = true;
+        else if (GetTickCount() - started_at >= timeout_ms) {
+            timed_out = true;
+            break;
+        }
+    }
+    if (!ended && !timed_out) {  // it closed its output and may still be running
+        DWORD spent = GetTickCount() - started_at;
+        timed_out = WaitForSingleObject(info.hProcess, spent < timeout_ms ? timeout_ms - spent : 0) != WAIT_OBJECT_0;
+    }
+    if (timed_out) {
+        TerminateProcess(info.hProcess, 9999);
+        WaitForSingleObject(info.hProcess, 5000);
+    }
     CloseHandle(read_end);
-    WaitForSingleObject(info.hProcess, timeout_ms);
     DWORD code = 9999;
     GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
+    CHECK_MESSAGE(!timed_out, command_line << " did not end within " << timeout_ms / 1000
+                                           << " s and was ended; it had printed: " << output);
     return code;
 }
 

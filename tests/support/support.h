@@ -124,7 +124,8 @@ struct ImportSpy {
     ~ImportSpy();
 };
 
-// Runs a console program to its end and gives its exit code, with what it printed.
+// Runs a console program to its end and gives its exit code, with what it printed; one that
+// has not ended within the time-out is ended, and the case fails saying so.
 DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms = 60000);
 
 // The scene started on an off-screen device context as the saver window starts it: modules
