@@ -543,7 +543,7 @@ DWORD run_captured(const std::string& command_line, std::string& output, DWORD t
     // Read while the program runs, so that a program that hangs with the pipe open still ends
     // at the time-out: reading to the pipe's end first would wait for ever on it.
     char buffer[4096];
-    DWORD started_at = GetTickCount();
+    ULONGLONG started_at = GetTickCount64();  // not GetTickCount, which a test may move by hand
     bool ended = false, timed_out = false;
     for (;;) {
         DWORD waiting = 0, got = 0;
@@ -559,13 +559,13 @@ DWORD run_captured(const std::string& command_line, std::string& output, DWORD t
             break;  // all it wrote before it ended has been read
         if (WaitForSingleObject(info.hProcess, 20) == WAIT_OBJECT_0)
             ended = true;
-        else if (GetTickCount() - started_at >= timeout_ms) {
+        else if (GetTickCount64() - started_at >= timeout_ms) {
             timed_out = true;
             break;
         }
     }
     if (!ended && !timed_out) {  // it closed its output and may still be running
-        DWORD spent = GetTickCount() - started_at;
+        DWORD spent = static_cast<DWORD>(GetTickCount64() - started_at);
         timed_out = WaitForSingleObject(info.hProcess, spent < timeout_ms ? timeout_ms - spent : 0) != WAIT_OBJECT_0;
     }
     if (timed_out) {
