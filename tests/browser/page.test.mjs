@@ -141,8 +141,22 @@ test('a frame dragged in the strip moves there, and the module plays in the new 
   await page.fill('#module-name', 'lumidoll.ord');
   await waitForDownloadable(page);
   await page.dragAndDrop('.frame:nth-child(17)', '.frame:nth-child(1)');
-  const names = await page.$$eval('.frame .name', (e) => e.map((n) => n.textContent));
-  assert.deepEqual(names, ['aurora17.png', ...Array.from({ length: 16 }, (_, i) => `aurora${i + 1}.png`)]);
+  const names = () => page.$$eval('.frame .name', (e) => e.map((n) => n.textContent));
+  const given = Array.from({ length: 16 }, (_, i) => `aurora${i + 1}.png`);
+  assert.deepEqual(await names(), ['aurora17.png', ...given]);
+  // From the keyboard: the focused frame moves one place a key and keeps the focus; the first
+  // goes no further back.
+  await page.focus('.frame:nth-child(3)');
+  await page.keyboard.press('ArrowRight');
+  await page.keyboard.press('ArrowDown');
+  assert.deepEqual(await names(), ['aurora17.png', 'aurora1.png', 'aurora3.png', 'aurora4.png', 'aurora2.png',
+                                   ...given.slice(4)]);
+  await page.keyboard.press('ArrowLeft');
+  await page.keyboard.press('ArrowLeft');
+  assert.deepEqual(await names(), ['aurora17.png', ...given]);
+  await page.focus('.frame:nth-child(1)');
+  await page.keyboard.press('ArrowUp');
+  assert.deepEqual(await names(), ['aurora17.png', ...given]);
   const numbers = await page.$$eval('.frame .number', (e) => e.map((n) => Number(n.textContent)));
   assert.deepEqual(numbers, Array.from({ length: 17 }, (_, i) => i + 1));
   await waitForDownloadable(page);

@@ -136,7 +136,7 @@ function readySentence() {
     'shown below as the saver will show her.';
 }
 
-// ---- the numbered strip, reordered by dragging
+// ---- the numbered strip, reordered by dragging or from the keyboard
 
 let dragged = null;
 
@@ -145,7 +145,9 @@ function showStrip(images, findings) {
     const card = document.createElement('li');
     card.className = 'frame';
     card.draggable = true;
+    card.tabIndex = 0;  // focused, the arrow keys move it one place (for authors without a mouse)
     card.dataset.key = picture.key;
+    card.setAttribute('aria-label', `Frame ${place + 1}, ${picture.name}`);
     const top = document.createElement('div');
     top.className = 'top';
     const number = document.createElement('span');
@@ -182,6 +184,15 @@ function showStrip(images, findings) {
       event.dataTransfer.effectAllowed = 'move';
       event.dataTransfer.setData('text/plain', picture.name);
     });
+    card.addEventListener('keydown', (event) => {
+      const step = { ArrowLeft: -1, ArrowUp: -1, ArrowRight: 1, ArrowDown: 1 }[event.key];
+      const to = place + (step || 0);
+      if (!step || event.target !== card || to < 0 || to >= state.pictures.length) return;
+      event.preventDefault();
+      movePicture(picture.key, state.pictures[to].key);
+      const moved = ui.strip.querySelector(`[data-key="${picture.key}"]`);
+      if (moved) moved.focus();
+    });
     card.addEventListener('dragend', () => { dragged = null; card.classList.remove('dragging'); });
     card.addEventListener('dragover', (event) => {
       if (dragged === null) return;
@@ -200,7 +211,7 @@ function showStrip(images, findings) {
   ui.strip.replaceChildren(...cards);
 }
 
-// Puts the dragged picture where the target one is, the rest moving up or down one place.
+// Puts the moved picture where the target one is, the rest moving up or down one place.
 function movePicture(fromKey, toKey) {
   const from = state.pictures.findIndex((p) => p.key === fromKey);
   const to = state.pictures.findIndex((p) => p.key === toKey);
