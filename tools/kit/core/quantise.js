@@ -86,30 +86,37 @@ function reducedTable(frames, total) {
 // colours, only the table colours that can be nearest to some point of it are kept (none is
 // nearer at its nearest than another is at its farthest), so each colour is measured against few.
 function nearestIn(table) {
-  const cells = new Map();
-  const span = (value, low) => (value < low ? low - value : value > low + 15 ? value - low - 15 : 0);
-  const far = (value, low) => Math.max(Math.abs(value - low), Math.abs(value - low - 15));
+  const cells = new Array(1 << 12);  // each cube's candidates, made when first needed
+  const count = table.length;
+  const red = new Int32Array(count), green = new Int32Array(count), blue = new Int32Array(count);
+  table.forEach((c, i) => { red[i] = c >> 16; green[i] = (c >> 8) & 255; blue[i] = c & 255; });
+  const near = new Int32Array(count);
+  // Squared distance from a value to the span low..low+15 at its nearest, and at its farthest.
+  const span = (value, low) => { const d = value < low ? low - value : value > low + 15 ? value - low - 15 : 0; return d * d; };
+  const far = (value, low) => { const d = Math.max(Math.abs(value - low), Math.abs(value - low - 15)); return d * d; };
   const candidates = (cell) => {
     const r0 = (cell >> 8) << 4, g0 = ((cell >> 4) & 15) << 4, b0 = (cell & 15) << 4;
-    let bound = Infinity;
-    const near = table.map((c) => {
-      const r = c >> 16, g = (c >> 8) & 255, b = c & 255;
-      bound = Math.min(bound, far(r, r0) ** 2 + far(g, g0) ** 2 + far(b, b0) ** 2);
-      return span(r, r0) ** 2 + span(g, g0) ** 2 + span(b, b0) ** 2;
-    });
-    return Int32Array.from(table.keys()).filter((i) => near[i] <= bound);
+    let bound = Infinity, kept = 0;
+    for (let i = 0; i < count; i++) {
+      bound = Math.min(bound, far(red[i], r0) + far(green[i], g0) + far(blue[i], b0));
+      near[i] = span(red[i], r0) + span(green[i], g0) + span(blue[i], b0);
+    }
+    for (let i = 0; i < count; i++) if (near[i] <= bound) kept++;
+    const list = new Int32Array(kept);
+    for (let i = 0, k = 0; i < count; i++) if (near[i] <= bound) list[k++] = i;
+    return list;
   };
   return (colour) => {
     const r = colour >> 16, g = (colour >> 8) & 255, b = colour & 255;
     const cell = ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4);
-    let list = cells.get(cell);
-    if (!list) cells.set(cell, (list = candidates(cell)));
+    let list = cells[cell];
+    if (!list) list = cells[cell] = candidates(cell);
     let best = 0, bestDistance = Infinity;
     for (let k = 0; k < list.length; k++) {
-      const c = table[list[k]];
-      const dr = (c >> 16) - r, dg = ((c >> 8) & 255) - g, db = (c & 255) - b;
+      const i = list[k];
+      const dr = red[i] - r, dg = green[i] - g, db = blue[i] - b;
       const distance = dr * dr + dg * dg + db * db;
-      if (distance < bestDistance) { bestDistance = distance; best = list[k]; }
+      if (distance < bestDistance) { bestDistance = distance; best = i; }
     }
     return best;
   };
