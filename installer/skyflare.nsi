@@ -63,13 +63,15 @@ ShowUninstDetails show
 ; The saver that family had chosen before Sky Flare, for the uninstaller to choose again.
 !define EARLIER_SAVER "EarlierScreenSaver"
 
-; Whether $R6, a [boot] entry, names this saver ($0 its path), short or long, in $R8.
+; Whether $R6, a screen saver setting, names this saver ($0 its path), in $R8: as this installer
+; writes it, in its short form, or as the system directory path that earlier installers wrote.
 !macro NAMES_THIS_SAVER
   GetFullPathName /SHORT $R7 "$0"
   StrCpy $R8 0
   ${If} $R6 != ""
     ${If} $R6 == $R7
     ${OrIf} $R6 == $0
+    ${OrIf} $R6 == "$SYSDIR\SkyFlare.scr"
       StrCpy $R8 1
     ${EndIf}
   ${EndIf}
@@ -186,13 +188,10 @@ SectionEnd
 Section "Uninstall"
   !insertmacro SAVER_PATH
   ${If} ${IsNT}
-    ; The screen saver setting goes only if it still names this saver, as this installer wrote
-    ; it, in its short form, or as the system directory path that earlier installers wrote.
-    ReadRegStr $1 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
-    GetFullPathName /SHORT $2 "$0"
-    ${If} $1 == "$0"
-    ${OrIf} $1 == $2
-    ${OrIf} $1 == "$SYSDIR\SkyFlare.scr"
+    ; The screen saver setting goes only if it still names this saver.
+    ReadRegStr $R6 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+    !insertmacro NAMES_THIS_SAVER
+    ${If} $R8 == 1
       DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
     ${EndIf}
     ; The mapping goes only if it is still the one this installer wrote. The users' own
