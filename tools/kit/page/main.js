@@ -98,7 +98,7 @@ function show() {
   const images = result.shown ? frameImages(result.shown) : [];
   loop.play(images);
   if (images.length) performance.mark('first-preview-frame');
-  drawSheet(ui.sheet, images);
+  drawSheet(ui.sheet, result.shown);
   ui.previews.hidden = ui.sheetSection.hidden = !images.length;
   showFindings(result.findings.filter((f) => f.key === null));
   showStrip(images, result.findings);

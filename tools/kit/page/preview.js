@@ -1,6 +1,5 @@
 // preview.js --- her loop, her frames and her contact sheet, drawn from the module's own 8-bit frames.
-
-export const FRAME_PERIOD_MS = 100;  // the saver's ten frames a second
+import { contactSheet, TICK_MS } from '../core/index.js';
 
 // Her frames as canvas pixels: the module's frames as the saver shows them, RGBA at GIRL1's size.
 export function frameImages(module) {
@@ -15,15 +14,14 @@ function sized(canvas, width, height) {
   return context;
 }
 
-// The 17 frames side by side, each at GIRL1's size.
-export function drawSheet(canvas, images) {
-  if (!images.length) {
+// Her contact sheet, the very one the command line writes, or nothing while there is no girl.
+export function drawSheet(canvas, module) {
+  if (!module) {
     sized(canvas, 1, 1).clearRect(0, 0, 1, 1);
     return;
   }
-  const { width, height } = images[0];
-  const context = sized(canvas, width * images.length, height);
-  images.forEach((image, i) => context.putImageData(image, i * width, 0));
+  const sheet = contactSheet(module);
+  sized(canvas, sheet.width, sheet.height).putImageData(new ImageData(sheet.rgba, sheet.width, sheet.height), 0, 0);
 }
 
 // One frame as a small canvas for the strip.
@@ -55,10 +53,10 @@ export function createLoop(canvas1x, canvas2x) {
     timer = 0;
     if (!images.length) return;
     const elapsed = performance.now() - started;
-    const step = Math.floor(elapsed / FRAME_PERIOD_MS);
+    const step = Math.floor(elapsed / TICK_MS);
     const index = step % images.length;
     if (index !== shown) show(index);
-    timer = setTimeout(tick, (step + 1) * FRAME_PERIOD_MS - elapsed);
+    timer = setTimeout(tick, (step + 1) * TICK_MS - elapsed);
   }
 
   return {
