@@ -5,6 +5,7 @@
 #include <time.h>
 #include <windows.h>
 
+#include "girls/module_file.h"
 #include "girls/settings.h"
 
 GirlModule girl_modules[MAX_GIRL_MODULES];
@@ -25,15 +26,24 @@ static bool girl_module_path(char* path, int size, const char* file_name)
     return true;
 }
 
-// A module is opened as data from the exact file the scan found: none of its code runs in the
-// saver, no file of the same name elsewhere on the library path is taken instead, and the
-// 64-bit saver reads the classic 32-bit modules as well as 64-bit ones.
-static HMODULE open_girl_module(const char* file_name)
+// A module is opened as data from the exact file the scan found, once the file has been found
+// to hold every part the saver reads: none of its code runs in the saver, no file of the same
+// name elsewhere on the library path is taken instead, and the 64-bit saver reads the classic
+// 32-bit modules as well as 64-bit ones.
+static HMODULE open_girl_module(const char* file_name, OpenModule* opened)
 {
     char path[MAX_PATH];
-    if (!girl_module_path(path, sizeof path, file_name))
+    if (!girl_module_path(path, sizeof path, file_name)) {
+        ZeroMemory(opened, sizeof *opened);
         return nullptr;
-    return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    return open_module(path, opened);
+}
+
+static void read_title(HMODULE module, void* entry)
+{
+    GirlModule* girl = static_cast<GirlModule*>(entry);
+    LoadStringA(module, 1, girl->title, sizeof girl->title);
 }
 
 void scan_girl_modules()
@@ -54,14 +64,22 @@ void scan_girl_modules()
         GirlModule* entry = &girl_modules[module_count];
         lstrcpyA(entry->file_name, found.cFileName);
         entry->title[0] = '\0';
-        HMODULE module = open_girl_module(entry->file_name);
-        if (module) {
-            LoadStringA(module, 1, entry->title, sizeof entry->title);
-            FreeLibrary(module);
-        }
+        entry->readable = 0;
+        OpenModule opened;
+        if (open_girl_module(entry->file_name, &opened))
+            entry->readable = read_module_guarded(opened.module, opened.check.file_size, read_title, entry);
+        if (!entry->readable)
+            entry->title[0] = '\0';
+        close_module(&opened);
         module_count++;
     } while (module_count < MAX_GIRL_MODULES && FindNextFileA(search, &found));
     FindClose(search);
+}
+
+static void read_frames(HMODULE module, void* girl)
+{
+    Sprite* sprite = static_cast<Sprite*>(girl);
+    load_sprite_frames(sprite->count, sprite->frames, "GIRL", module);
 }
 
 void load_girl_frames(Sprite* sprite, int index)
@@ -69,11 +87,17 @@ void load_girl_frames(Sprite* sprite, int index)
     // A stale stored index, or -1 from an empty list, names no module: the girl gets no frames.
     if (index < 0 || index >= module_count)
         return;
-    HMODULE module = open_girl_module(girl_modules[index].file_name);
-    if (!module)
-        return;
-    load_sprite_frames(sprite->count, sprite->frames, "GIRL", module);
-    FreeLibrary(module);
+    OpenModule opened;
+    if (open_girl_module(girl_modules[index].file_name, &opened) &&
+        !read_module_guarded(opened.module, opened.check.file_size, read_frames, sprite)) {
+        // A read that faulted half way: none of her frames is trusted.
+        for (int i = 0; i < sprite->count; i++) {
+            if (sprite->frames[i].bitmap)
+                DeleteObject(sprite->frames[i].bitmap);
+            sprite->frames[i].bitmap = nullptr;
+        }
+    }
+    close_module(&opened);
 }
 
 void seed_girl_picks(unsigned seed)

@@ -5,6 +5,7 @@
 struct GirlModule {
     char file_name[13];          // without directory, at most 12 characters
     char title[40];              // the module's string 1; empty when it could not be read
+    int readable;                // 0 when the file is no module the saver can read safely
 };
 
 const int MAX_GIRL_MODULES = 50;

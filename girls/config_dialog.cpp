@@ -8,6 +8,9 @@
 
 static HBITMAP logo_bitmap;  // loaded when the dialog opens, freed when it closes
 
+// The list's line for a module file that cannot be read.
+static const char UNREADABLE_LINE[] = "(%s cannot be read)";
+
 static void free_logo()
 {
     if (logo_bitmap)
@@ -27,10 +30,16 @@ static void on_init(HWND dialog)
     load_options();
     CheckRadioButton(dialog, IDC_SINGLE_GIRL, IDC_RANDOM_GIRLS,
                      Mode != 0 ? IDC_RANDOM_GIRLS : IDC_SINGLE_GIRL);
-    // List position i stands for module table entry i; an unreadable module is an empty line.
-    for (int i = 0; i < module_count; i++)
-        SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(girl_modules[i].title));
+    // List position i stands for module table entry i. A file the saver cannot read (damaged,
+    // cut short, or no module at all) is named, so the user can tell which file to replace.
+    for (int i = 0; i < module_count; i++) {
+        char line[sizeof girl_modules[i].file_name + sizeof UNREADABLE_LINE];
+        if (girl_modules[i].readable)
+            lstrcpyA(line, girl_modules[i].title);
+        else
+            wsprintfA(line, UNREADABLE_LINE, girl_modules[i].file_name);
+        SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    }
     SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_SETCURSEL, static_cast<WPARAM>(Girl), 0);
     // In random mode the list still shows the stored girl: the last one the saver picked.
     enable_girl_list(dialog, Mode == 0);

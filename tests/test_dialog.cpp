@@ -79,7 +79,7 @@ void store(int mode, int girl)
 }
 
 // The titles a user should see: the sample girls' own, in the order the system lists the
-// directory's modules, and an empty line for a file that is none of them.
+// directory's modules, and the file's name for one that is none of them.
 std::vector<std::string> directory_titles()
 {
     std::vector<std::string> titles;
@@ -88,7 +88,7 @@ std::vector<std::string> directory_titles()
     if (search == INVALID_HANDLE_VALUE)
         return titles;
     do {
-        std::string title;
+        std::string title = std::string("(") + found.cFileName + " cannot be read)";
         for (int i = 0; i < 3; i++)
             if (lstrcmpiA(found.cFileName, SAMPLE_GIRLS[i]) == 0)
                 title = SAMPLE_TITLES[i];
@@ -297,20 +297,27 @@ TEST_CASE("a stored girl past the list opens with no selection, and OK then stor
     }
 }
 
-TEST_CASE("a module that cannot be read is an empty line in the list")
+TEST_CASE("a module that cannot be read, or was cut short, is named in the list and the rest are as ever")
 {
     install_sample_girls();
     write_file(system_path("lumidoll.bad"), "not a module");
+    // Each sample cut short: in her frames, in her directory, and just before her title.
+    const size_t cuts[3] = {2, 3, 1};
+    for (int i = 0; i < 3; i++) {
+        std::string whole = read_file(sample_girl_path(SAMPLE_GIRLS[i]));
+        write_file(system_path("lumidoll.cu" + std::to_string(i)), whole.substr(0, i == 1 ? 3000 : whole.size() * cuts[i] / 4));
+    }
     std::vector<std::string> titles = directory_titles();
-    REQUIRE(titles.size() == 4);
+    REQUIRE(titles.size() == 7);
     store(0, 0);
-    run_dialog([&](HWND dialog) {
+    INT_PTR result = run_dialog([&](HWND dialog) {
         std::vector<std::string> items = list_items(dialog);
         CHECK(items == titles);
-        CHECK(std::count(items.begin(), items.end(), std::string()) == 1);
+        CHECK(std::count(items.begin(), items.end(), std::string("(lumidoll.cu1 cannot be read)")) == 1);
         click(dialog, IDCANCEL);
     });
-    remove_path(system_path("lumidoll.bad"));
+    CHECK(result == IDCANCEL);
+    install_sample_girls();
 }
 
 TEST_CASE("the logo fills the dialog's lower part, also after being covered and uncovered")

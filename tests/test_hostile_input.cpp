@@ -2,11 +2,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <random>
 #include <regex>
+#include <sstream>
 
 #include "girls/catalogue.h"
 #include "girls/config_dialog.h"
+#include "girls/module_file.h"
 #include "girls/settings.h"
 #include "host/host.h"
 #include "scene/cast.h"
@@ -379,5 +382,210 @@ TEST_CASE("the shown girl's module deleted before a random reload: no girl, and 
         scene_tick(screen.dc);
     CHECK(scene.state == 0);  // the whole cycle went round
     destroy_scene_sprites();
+    install_sample_girls();
+}
+
+namespace {
+
+// Where Windows' own resource functions find a resource in the intact sample: its offset in the
+// file (a module opened as data is the file, byte for byte, at the module's base) and its size.
+struct Placed {
+    size_t offset, size;
+};
+
+Placed place_of(const std::string& module_path, LPCSTR name, LPCSTR type)
+{
+    HMODULE module = LoadLibraryExA(module_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(module != nullptr);
+    const BYTE* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR(3));
+    HRSRC found = FindResourceA(module, name, type);
+    REQUIRE(found != nullptr);
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    Placed placed = {static_cast<size_t>(data - base), SizeofResource(module, found)};
+    FreeLibrary(module);
+    return placed;
+}
+
+std::string with_commas(size_t value)
+{
+    std::string digits = std::to_string(value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<size_t>(at), ",");
+    return digits;
+}
+
+struct Damaged {
+    std::string name, kind, verdict;
+    int frames;                          // of GIRL1 to GIRL17, those the kit finds in a readable one
+    std::vector<std::string> sentences;  // the kit's, for a file the saver cannot read
+};
+
+std::vector<Damaged> damaged_modules()
+{
+    std::vector<Damaged> modules;
+    std::istringstream lines(read_file(fixture_path("damaged\\verdicts.txt")));
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');)
+            fields.push_back(cell);
+        REQUIRE(fields.size() >= 4);
+        modules.push_back({fields[0], fields[1], fields[2], std::stoi(fields[3]), {fields.begin() + 4, fields.end()}});
+    }
+    return modules;
+}
+
+// The checker's reports on several files, from one run: each file's lines by its name.
+std::map<std::string, std::string> check_all(const std::vector<std::string>& paths, DWORD& status)
+{
+    std::string command = "\"" + build_path("lumidoll-check.exe") + "\"";
+    for (const std::string& path : paths)
+        command += " \"" + path + "\"";
+    std::string output;
+    status = run_captured(command, output, 120000);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    std::map<std::string, std::string> reports;
+    size_t at = output.find("== ");
+    while (at != std::string::npos) {
+        size_t next = output.find("\n== ", at);
+        std::string report = output.substr(at + 3, next == std::string::npos ? std::string::npos : next - at - 3);
+        std::string path = report.substr(0, report.find('\n'));
+        reports[path.substr(path.find_last_of('\\') + 1)] = report;
+        at = next == std::string::npos ? next : next + 1;
+    }
+    return reports;
+}
+
+std::string verdict_of(const std::string& report)
+{
+    if (report.find("verdict: the saver cannot read this file") != std::string::npos)
+        return "unreadable";
+    if (report.find("verdict: the saver shows this girl completely") != std::string::npos)
+        return "complete";
+    if (report.find("verdict: the saver will not show this girl completely") != std::string::npos)
+        return "refused";
+    return "no verdict";
+}
+
+// The girl's frames as the saver loads them from the module listed first.
+int frames_loaded_from_first()
+{
+    HDC screen = GetDC(nullptr);
+    Girl = 0;
+    load_girl_sprite(screen);
+    ReleaseDC(nullptr, screen);
+    int loaded = 0;
+    for (int i = 0; i < girl_sprite.count; i++)
+        loaded += girl_sprite.frames[i].bitmap != nullptr;
+    destroy_sprite(&girl_sprite);
+    return loaded;
+}
+
+void read_title_into(HMODULE module, void* title)
+{
+    LoadStringA(module, 1, static_cast<char*>(title), 40);
+}
+
+}  // namespace
+
+TEST_CASE("a module cut short inside its string table, a frame or its directory is never read, and says so")
+{
+    const std::string sample = sample_girl_path("lumidoll.aur");
+    const std::string whole = read_file(sample);
+    const Placed title = place_of(sample, MAKEINTRESOURCEA(1), RT_STRING);
+    const Placed frame5 = place_of(sample, "GIRL5", RT_BITMAP);
+    size_t first_data = title.offset;
+    for (int i = 1; i <= 17; i++)
+        first_data = std::min(first_data, place_of(sample, ("GIRL" + std::to_string(i)).c_str(), RT_BITMAP).offset);
+    struct Cut {
+        std::string where;
+        size_t length;
+        const char* says;
+    } cuts[] = {
+        {"inside the string table", title.offset + 3, "its title lies beyond it: it was cut short, copy it again"},
+        {"inside the fifth frame", frame5.offset + frame5.size / 2, "GIRL5"},
+        {"inside the resource directory", first_data - 40, "but its resource directory and "},
+    };
+    for (const Cut& cut : cuts) {
+        CAPTURE(cut.where);
+        remove_installed_girls();
+        write_file(system_path("lumidoll.cut"), whole.substr(0, cut.length));
+        scan_girl_modules();
+        REQUIRE(module_count == 1);
+        CHECK(girl_modules[0].readable == 0);
+        CHECK(std::string(girl_modules[0].title).empty());
+        CHECK(frames_loaded_from_first() == 0);
+        DWORD status;
+        std::map<std::string, std::string> reports = check_all({system_path("lumidoll.cut"), sample}, status);
+        const std::string& report = reports["lumidoll.cut"];
+        CAPTURE(report);
+        const size_t line = report.find("module: the file ends at byte " + with_commas(cut.length) + ", but ");
+        REQUIRE(line != std::string::npos);
+        CHECK(report.substr(line, report.find('\n', line) - line).find(cut.says) != std::string::npos);
+        CHECK(verdict_of(report) == "unreadable");
+        CHECK(verdict_of(reports["lumidoll.aur"]) == "complete");
+        CHECK(status == 1);
+    }
+    install_sample_girls();
+}
+
+TEST_CASE("a fault while the system reads a module ends that read and nothing else")
+{
+    // A module cut short at a page boundary before her title, opened without the check: the
+    // system's own string function reads past the end of the file.
+    const std::string sample = sample_girl_path("lumidoll.aur");
+    const Placed title = place_of(sample, MAKEINTRESOURCEA(1), RT_STRING);
+    const std::string cut = read_file(sample).substr(0, title.offset & ~size_t(0xFFFF));
+    const std::string path = system_path("lumidoll.cut");
+    write_file(path, cut);
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(module != nullptr);
+    char read[40] = "";
+    CHECK(read_module_guarded(module, static_cast<DWORD>(cut.size()), read_title_into, read) == 0);
+    FreeLibrary(module);
+    // The same read of the whole module goes through.
+    module = LoadLibraryExA(sample.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(module != nullptr);
+    CHECK(read_module_guarded(module, static_cast<DWORD>(read_file(sample).size()), read_title_into, read) == 1);
+    CHECK(std::string(read) == "Aurora, the ballerina");
+    FreeLibrary(module);
+    remove_path(path);
+}
+
+TEST_CASE("three hundred damaged copies of the sample girls: one verdict each from the checker, the kit and the saver")
+{
+    const std::vector<Damaged> modules = damaged_modules();
+    REQUIRE(modules.size() == 300);
+    std::vector<std::string> paths;
+    for (const Damaged& module : modules)
+        paths.push_back(fixture_path("damaged\\" + module.name));
+    DWORD status;
+    std::map<std::string, std::string> reports = check_all(paths, status);
+    CHECK(status == 1);
+    int unreadable = 0;
+    for (const Damaged& module : modules) {
+        CAPTURE(module.name);
+        CAPTURE(module.kind);
+        const std::string& report = reports[module.name];
+        CAPTURE(report);
+        // The checker's verdict is the kit's; where the saver cannot read it, in the kit's words.
+        CHECK(verdict_of(report) == module.verdict);
+        for (const std::string& sentence : module.sentences)
+            CHECK(report.find(sentence) != std::string::npos);
+        // The rule alone stops every damaged part: the last line of defence is never needed.
+        CHECK(report.find("a fault while the system read it") == std::string::npos);
+        unreadable += module.verdict == "unreadable";
+    }
+    CHECK(unreadable > 60);
+    // The saver's own catalogue and frame loader, each copy alone in the system directory.
+    remove_installed_girls();
+    for (const Damaged& module : modules) {
+        CAPTURE(module.name);
+        install_girl(fixture_path("damaged\\" + module.name), "lumidoll.dmg");
+        scan_girl_modules();
+        REQUIRE(module_count == 1);
+        CHECK(girl_modules[0].readable == (module.verdict != "unreadable"));
+        CHECK(frames_loaded_from_first() == module.frames);
+    }
     install_sample_girls();
 }

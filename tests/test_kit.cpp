@@ -72,10 +72,9 @@ TEST_CASE("the checker names each fault a module author can make")
         {"lumidoll.siz", "GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)"},
         {"lumidoll.hgt", "GIRL6: 40 x 72, not the size of GIRL1 (40 x 60)"},
         {"lumidoll.wdt", "GIRL11: 52 x 60, not the size of GIRL1 (40 x 60)"},
-        {"lumidoll.bkg", "GIRL5: not surrounded by pure black"},
         {"lumidoll.tit", "has 49 characters; the dialog shows only the first 39"},
-        {"lumidoll.txt", "module: not a Windows library"},
-        {"lumidoll.emp", "module: the file is empty"},
+        {"lumidoll.txt", "module: lumidoll.txt is not a girl module: it does not start as a Windows program or library does"},
+        {"lumidoll.emp", "module: lumidoll.emp is not a girl module: the file is empty"},
         {"lumidoll.zzz", "does not exist: there is nothing to check"},
         {"nova.dll", "verdict: the saver will not find this girl at all"},
     };
@@ -90,6 +89,11 @@ TEST_CASE("the checker names each fault a module author can make")
     Check named(sample_girl_path("aurora\\girl1.bmp"));
     CHECK(named.status == 1);
     CHECK(named.says("will not be found"));
+    // A frame on a background that is not black still shows: a warning, and she passes.
+    Check background(kit_module("lumidoll.bkg"));
+    CHECK(background.status == 0);
+    CHECK(background.says("GIRL5: not surrounded by pure black"));
+    CHECK(background.says("verdict: the saver shows this girl completely"));
 }
 
 TEST_CASE("the checker shows a title of accented letters as the dialog will")

@@ -292,6 +292,10 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
 {
     SaverAsNt platform;
     install_sample_girls();
+    // Among the girls, one whose file was cut short on its way: she is never read, and the
+    // others play as ever.
+    const std::string whole = read_file(sample_girl_path(SAMPLE_GIRLS[0]));
+    write_file(system_path("lumidoll.cut"), whole.substr(0, whole.size() / 2));
     // On several monitors, a bright window of another program stands on another one, and the
     // pointer rests there: the saver must cover it and end on a move there too.
     const RECT all = virtual_screen(), other = other_monitor();

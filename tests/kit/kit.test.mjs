@@ -231,9 +231,10 @@ test('module files read as the checker reads them: each fault named', () => {
 test('files no author should make: a sentence each, never a hang or a throw', { timeout: 60000 }, () => {
   const expected = {
     'lumidoll.emp': 'the file is empty', 'lumidoll.rnd': 'it does not start as a Windows program',
-    'lumidoll.trn': 'it is cut short: its sections need', 'lumidoll.nor': 'the title (string 1) is missing',
-    'lumidoll.pst': 'its resource directory points past the end of its resources',
-    'lumidoll.lop': 'its resource directory runs in a loop',
+    'lumidoll.trn': 'the file ends at byte 3,000, but its resource directory lies beyond it: it was cut short, copy it again',
+    'lumidoll.nor': 'the title (string 1) is missing',
+    'lumidoll.pst': 'but its resource directory lies beyond it: it is damaged, copy it again',
+    'lumidoll.lop': 'resource directory: damaged: it is not of the three levels a library\'s has',
     'lumidoll.b24': 'GIRL1: 24-bit with 0 colours: it must be 8-bit with 256 colours',
     'lumidoll.mix': 'GIRL2: 80 x 30, not the size of GIRL1 (40 x 60)',
     'lumidoll.big': 'GIRL1: 4000 x 4000 pixels is larger than this kit handles (at most 2048 x 2048)',

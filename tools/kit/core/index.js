@@ -17,7 +17,8 @@
 //              indices?: [Uint8Array x 17]        each frame's table indices, width x height }
 import { decodeDib } from './dib.js';
 import { packedDib8 } from './dib.js';
-import { readLibrary, writeLibrary } from './library.js';
+import { writeLibrary } from './library.js';
+import { checkModule, unreadableSentences, unreadableVerdict } from './module.js';
 import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pad, pictureLimits, pictureTooLarge, place,
          stretch } from './pictures.js';
 import { quantise } from './quantise.js';
@@ -26,7 +27,8 @@ import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, order
 export { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures };
 export { declaredSize, notAPicture, pictureLimits, pictureTooLarge, MAX_PICTURE_SIDE };
 export { previewGif, contactSheet, TICK_MS } from './preview.js';
-export { writeLibrary, readLibrary } from './library.js';
+export { writeLibrary } from './library.js';
+export { checkModule, unreadableSentences, unreadableVerdict } from './module.js';
 export { packedDib8, decodeDib, decodeBmp, dibAsBmp } from './dib.js';
 
 /** The largest picture the kit takes, each side in pixels (say it where a picture is refused). */
@@ -153,30 +155,33 @@ export function readGirl(bytes, fileName) {
 
 function readModule(bytes, fileName) {
   const findings = [...checkModuleName(fileName)];
-  const library = readLibrary(bytes);
-  if (library.error) {
-    findings.push({ severity: 'refused', text: `${fileName} is not a girl module: ${library.error}` });
+  // First the saver's own rule: a module that fails it is never read, only listed.
+  const check = checkModule(bytes);
+  if (!check.readable) {
+    for (const { part, text } of unreadableSentences(check, fileName))
+      findings.push({ severity: 'refused', ...(part !== undefined ? { frame: part + 1 } : {}), text });
+    findings.push({ severity: 'refused', text: unreadableVerdict(fileName) });
     return { findings, refused: true };
   }
-  const title = library.strings[1];
+  const { title } = check;
   if (!title) {
     findings.push({ severity: 'refused', text: 'the title (string 1) is missing: the dialog shows an empty line' });
   } else {
-    const length = [...title].length;
-    if (length > MAX_TITLE)
-      findings.push({ severity: 'refused', text: `the title "${title}" has ${length} characters; the dialog shows only the first ${MAX_TITLE}` });
+    // Counted as the module stores it, in UTF-16 characters, as the saver's check counts it.
+    if (title.length > MAX_TITLE)
+      findings.push({ severity: 'refused', text: `the title "${title}" has ${title.length} characters; the dialog shows only the first ${MAX_TITLE}` });
     findings.push(...checkTitle(title).filter((f) => f.severity !== 'refused'));
   }
   const decoded = [];
   let width = 0, height = 0;
   for (let i = 1; i <= FRAMES; i++) {
-    const dib = library.bitmaps[`GIRL${i}`];
-    if (!dib) {
+    const facts = check.frames[i - 1];
+    if (!check.present.has(i - 1)) {
       findings.push({ severity: 'refused', frame: i, text: `GIRL${i}: missing: this frame shows nothing` });
       decoded.push(null);
       continue;
     }
-    const frame = decodeDib(dib, MAX_PICTURE_SIDE * MAX_PICTURE_SIDE);
+    const frame = decodeDib(facts.dib, MAX_PICTURE_SIDE * MAX_PICTURE_SIDE);
     if (frame.error) {
       findings.push({ severity: 'refused', frame: i,
                       text: frame.tooLarge ? `GIRL${i}: ${pictureTooLarge(frame.width, frame.height)}` : `GIRL${i}: ${frame.error}` });
