@@ -42,7 +42,7 @@ def light_families(fixed):
     keeps to colours the flare's table holds: its warm, cool and rose ramps (rose only for the
     banner's small sparkles, which need few steps).
     """
-    return Families(fixed, [WARM, COOL, ROSE], first=1, levels=[106, 106, 42])
+    return Families(fixed, [WARM, COOL, ROSE], first=1, levels=[118, 118, 18])
 
 
 def flare_frames():
