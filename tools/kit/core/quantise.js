@@ -18,21 +18,21 @@ const SAMPLE = 1 << 16;
  *  colours: how many of hers the sky's range does not hold; exact when they fit below it. */
 export function quantise(frames) {
   const palette = new Uint8Array(768);
-  const free = SKY.first - 1;  // her entries: 1 to SKY.first - 1
+  const first = SKY.first, free = first - 1;  // her entries: 1 to first - 1
   // Every colour but pure black, as 0xRRGGBB, in a table of all 2^24 colours that holds each
   // colour's entry: the sky's colours first, at theirs; each of her others marked when first
   // seen (and then listed once) and given its entry below. total: her pixels of those others.
   const entry = new Uint8Array(1 << 24);
   const sky = SKY.colours.map(([r, g, b]) => (r << 16) | (g << 8) | b);
   sky.forEach((colour, i) => {
-    setEntry(palette, SKY.first + i, colour);
-    if (!entry[colour]) entry[colour] = SKY.first + i;
+    setEntry(palette, first + i, colour);
+    if (!entry[colour]) entry[colour] = first + i;
   });
   let colours = new Uint32Array(1024), count = 0, total = 0;
   for (const rgba of frames) {
     for (let o = 0; o < rgba.length; o += 4) {
       const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour || entry[colour] >= SKY.first) continue;  // black, or one of the sky's
+      if (!colour || entry[colour] >= first) continue;  // black, or one of the sky's
       total++;
       if (entry[colour]) continue;
       entry[colour] = 1;
@@ -55,12 +55,12 @@ export function quantise(frames) {
     });
   } else {
     // Her pixels on the nearest of her table's colours and the sky's, which are there anyway.
-    const table = reducedTable(frames, total, free, (colour) => entry[colour] >= SKY.first);
+    const table = reducedTable(frames, total, free, (colour) => entry[colour] >= first);
     table.forEach((colour, i) => setEntry(palette, i + 1, colour));
     const nearest = nearestIn([...table, ...sky]);
     for (const colour of found) {
       const i = nearest(colour);
-      entry[colour] = i < table.length ? i + 1 : SKY.first + i - table.length;
+      entry[colour] = i < table.length ? i + 1 : first + i - table.length;
     }
   }
   const indices = frames.map((rgba) => {
