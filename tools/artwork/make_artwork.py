@@ -79,7 +79,7 @@ def flare_frames():
     return frames, families.table
 
 
-def sky_frames(range_path=SKY_RANGE):
+def sky_frames():
     """A starry sky with a crescent moon, in full at frame 1 and fading out to a blank frame 7.
 
     Drawn in the sky's shared range only (a nebula, a moon and a star ramp at the top of the
@@ -87,7 +87,7 @@ def sky_frames(range_path=SKY_RANGE):
     her palette, and on a 256-colour display it keeps its own colours.
     """
     width, height = SKY_SIZE
-    sky = SharedRange(range_path)
+    sky = SharedRange(SKY_RANGE)
     nebula_ramp, moon_ramp, star_ramp = range(3)
     assert len(sky.ramps) == 3, 'the sky range holds a nebula, a moon and a star ramp'
     xx, yy = grid(width, height)
