@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""palette_errors.py --- how far the sky and the banner come out from their colours on a 256-colour display.
+"""palette_errors.py --- how far a 256-colour display moves the sky and the banner off their colours.
 
 Usage: palette_errors.py ARTWORK_DIR [GIRL_FRAME.bmp ...]
 On a palette display every colour of a picture goes to the nearest colour of the palette the
@@ -41,7 +41,8 @@ def main():
     _, flare_table = picture(os.path.join(artwork, 'skyflare1.bmp'))
     for path in girls:
         _, girl_table = picture(path)
-        print('the sky in the table of %s: mean %.2f, worst %.1f' % ((path,) + errors(sky, girl_table)))
+        mean, worst = errors(sky, girl_table)
+        print('the sky in the table of %s: mean %.2f, worst %.1f' % (path, mean, worst))
     print('the banner in the flare\'s table: mean %.2f, worst %.1f' % errors(banner, flare_table))
 
 

@@ -3,8 +3,9 @@
 
 Usage: make_girls.py OUTDIR [--png]
 For each girl writes OUTDIR/<name>/girl1.bmp .. girl17.bmp (8-bit, one shared 256-colour
-table that holds the sky's range, pure black background) and OUTDIR/<name>/module.rc (title as string 1, the pictures
-as GIRL1 to GIRL17); with --png also a contact sheet OUTDIR/<name>.png. Deterministic.
+table that holds the sky's range, pure black background) and OUTDIR/<name>/module.rc (title
+as string 1, the pictures as GIRL1 to GIRL17); with --png also a contact sheet
+OUTDIR/<name>.png. Deterministic.
 """
 import json
 import math
@@ -141,14 +142,17 @@ GIRLS = [
 
 def shared_palette(frames):
     """Quantise all frames together to one table: entry 0 pure black, then her colours, then the
-    sky's range up to entry 255; each of her pixels takes the nearest of her and the sky's colours."""
+    sky's range up to entry 255; each of her pixels takes the nearest of her and the sky's
+    colours."""
     first = SKY_RANGE['first']
     width, height = frames[0].size
-    pixels = np.concatenate([np.asarray(f.convert('RGB')).reshape(-1, 3) for f in frames]).astype(np.int64)
+    pixels = np.concatenate([np.asarray(f.convert('RGB')).reshape(-1, 3)
+                             for f in frames]).astype(np.int64)
     figure = np.concatenate([np.asarray(f)[..., 3].reshape(-1) >= 96 for f in frames])
     # Median cut over her figure alone, so that the black around her takes none of her entries.
     hers = Image.fromarray(pixels[figure][None].astype(np.uint8), 'RGB')
-    quantised = hers.quantize(colors=first - 1, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    quantised = hers.quantize(colors=first - 1, method=Image.Quantize.MEDIANCUT,
+                              dither=Image.Dither.NONE)
     colours = (quantised.getpalette() + [0] * 768)[:(first - 1) * 3]
     table = ([(0, 0, 0)] + [tuple(colours[i:i + 3]) for i in range(0, len(colours), 3)]
              + [tuple(c) for c in SKY_RANGE['colours']])
