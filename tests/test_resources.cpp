@@ -1,5 +1,6 @@
 // test_resources.cpp --- the built SkyFlare.scr carries every picture, string, dialog and record it needs.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -90,6 +91,43 @@ DWORD resource_size(HMODULE module, LPCSTR type, LPCSTR name)
     return found ? SizeofResource(module, found) : 0;
 }
 
+// The sky's range as resources/sky-range.json lists it: its first entry, and its colours
+// (0xRRGGBB) from there up to entry 255.
+struct SkyRange {
+    int first = 0;
+    std::vector<uint32_t> colours;
+};
+
+SkyRange read_sky_range()
+{
+    std::string path = std::string("Z:") + SKYFLARE_SKY_RANGE;  // a Linux path, seen through Wine
+    std::replace(path.begin(), path.end(), '/', '\\');
+    std::string text = read_file(path);
+    // The numbers after a key, in the order written.
+    auto numbers_after = [&](const char* key) {
+        std::vector<int> numbers;
+        size_t at = text.find(key);
+        REQUIRE_MESSAGE(at != std::string::npos, key);
+        for (at += std::strlen(key); at < text.size(); at++) {
+            if (text[at] < '0' || text[at] > '9')
+                continue;
+            numbers.push_back(std::atoi(text.c_str() + at));
+            while (at + 1 < text.size() && text[at + 1] >= '0' && text[at + 1] <= '9')
+                at++;
+        }
+        return numbers;
+    };
+    SkyRange range;
+    range.first = numbers_after("\"first\":").at(0);
+    std::vector<int> rgb = numbers_after("\"colours\":");
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        range.colours.push_back(uint32_t(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]));
+    REQUIRE(rgb.size() == 3 * range.colours.size());
+    REQUIRE(range.first + range.colours.size() == 256);
+    REQUIRE(range.colours.back() == 0xFFFFFF);
+    return range;
+}
+
 }  // namespace
 
 TEST_CASE("every sprite picture loads from the saver as an 8-bit DIB section of its family's size")
@@ -140,6 +178,62 @@ TEST_CASE("the colour tables keep black where the drawing expects it")
     }
     Picture flare(saver.module, "SKYFLARE1");
     CHECK(rgb_of(flare.table[0]) == 0xFFFFFF);
+}
+
+TEST_CASE("the sky is drawn in its own range alone, which every sample girl's table holds at the same entries")
+{
+    // While a girl dances the saver draws the sky with her palette: on a 256-colour display the
+    // sky keeps its colours because her table holds them where the sky's does.
+    const SkyRange sky = read_sky_range();
+    CHECK(sky.first == 213);
+    auto holds_range = [&](const Picture& picture) {
+        bool holds = rgb_of(picture.table[0]) == BLACK;
+        for (size_t i = 0; i < sky.colours.size(); i++)
+            holds = holds && rgb_of(picture.table[sky.first + i]) == sky.colours[i];
+        return holds;
+    };
+    SaverFile saver;
+    for (int i = 1; i <= 7; i++) {
+        Picture frame(saver.module, frame_name("STARRY", i));
+        CAPTURE(i);
+        CHECK(holds_range(frame));
+        for (int entry = 1; entry < sky.first; entry++)
+            CHECK(rgb_of(frame.table[entry]) == BLACK);  // unused: the girl's entries
+        int outside = 0;
+        for (int y = 0; y < 216; y++)
+            for (int x = 0; x < 332; x++)
+                outside += frame.index(x, y) != 0 && frame.index(x, y) < sky.first;
+        CHECK(outside == 0);
+    }
+    for (const std::string name : SAMPLE_GIRLS) {
+        HMODULE girl = LoadLibraryExA(sample_girl_path(name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        REQUIRE_MESSAGE(girl != nullptr, name);
+        for (int i = 1; i <= 17; i++) {
+            CAPTURE(name);
+            CAPTURE(i);
+            CHECK(holds_range(Picture(girl, frame_name("GIRL", i))));
+        }
+        FreeLibrary(girl);
+    }
+}
+
+TEST_CASE("every colour the banner shows is in the flare's table, whose palette draws it")
+{
+    SaverFile saver;
+    Picture flare(saver.module, "SKYFLARE1");
+    std::vector<uint32_t> flare_colours;
+    for (const RGBQUAD& q : flare.table)
+        flare_colours.push_back(rgb_of(q));
+    std::sort(flare_colours.begin(), flare_colours.end());
+    for (int i = 1; i <= 6; i++) {
+        Picture banner(saver.module, frame_name("URL", i));
+        CAPTURE(i);
+        int outside = 0;
+        for (int y = 0; y < 253; y++)
+            for (int x = 0; x < 432; x++)
+                outside += !std::binary_search(flare_colours.begin(), flare_colours.end(), banner.colour(x, y));
+        CHECK(outside == 0);
+    }
 }
 
 TEST_CASE("the sky and the banner fade from their full picture to a blank last frame")

@@ -16,6 +16,7 @@ const CLI = path.join(HERE, '..', '..', 'tools', 'kit', 'lumidoll.mjs');
 const GIRLS = process.env.SKYFLARE_GIRLS_DIR;
 const KIT_FIXTURES = process.env.SKYFLARE_KIT_FIXTURES;
 const HOSTILE = process.env.SKYFLARE_HOSTILE_FIXTURES;
+const SKY = JSON.parse(fs.readFileSync(path.join(HERE, '..', '..', 'resources', 'sky-range.json'), 'utf8'));
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kit-test-'));
 process.on('exit', () => fs.rmSync(work, { recursive: true, force: true }));
 
@@ -53,6 +54,12 @@ const frameSizes = (file) => {
   return new Set(read.module.indices.map((f, i) => `${read.module.width}x${read.module.height}:${f.length}`)).size === 1
     ? `${read.module.width} x ${read.module.height}` : 'mixed';
 };
+
+/** Entry 0 pure black and the sky's colours at their entries, up to 255. */
+function holdsSkyRange(palette) {
+  assert.deepEqual([...palette.subarray(0, 3)], [0, 0, 0]);
+  assert.deepEqual([...palette.subarray(3 * SKY.first)], SKY.colours.flat(), "the sky's range at the top of her table");
+}
 
 const even = Array.from({ length: 17 }, (_, i) => picture(`even${i + 1}.png`, 40, 60));
 const out = path.join(work, 'lumidoll.tst');
@@ -118,12 +125,12 @@ test('a giant picture is refused by its header, a broken one named, neither deco
        'picture 17, ', 'cut.png: not a picture this kit can read');
 });
 
-test('the module holds her pictures exactly, in one table with pure black at 0, the same bytes every time', () => {
+test('the module holds her pictures exactly, in one table with pure black at 0 and the sky\'s range on top, the same bytes every time', () => {
   const pictures = samplePictures();
   const built = kit.buildGirl({ pictures, title: 'Aurora', moduleName: 'lumidoll.aur' });
   assert.equal(built.refused, false, JSON.stringify(built.findings));
   const { module } = built;
-  assert.deepEqual([...module.palette.subarray(0, 3)], [0, 0, 0]);
+  holdsSkyRange(module.palette);
   for (let i = 0; i < 17; i++) {
     assert.deepEqual(module.frames[i], new Uint8ClampedArray(pictures[i].rgba), `GIRL${i + 1} as her picture`);
     for (let p = 0; p < module.indices[i].length; p++) {
@@ -147,22 +154,24 @@ test('the module holds her pictures exactly, in one table with pure black at 0, 
   assert.ok(Buffer.from(again.module.bytes).equals(Buffer.from(module.bytes)), 'same bytes without Buffer');
 });
 
-test('a girl of thousands of colours shares 255 of them, and no pixel that was not black turns black', () => {
+test('a girl of thousands of colours shares the entries below the sky\'s range, and no pixel that was not black turns black', () => {
   const pictures = Array.from({ length: 17 }, (_, i) => {
     const width = 64, height = 64, rgba = new Uint8ClampedArray(width * height * 4);
     for (let y = 0; y < height; y++)
       for (let x = 0; x < width; x++) {
-        // Every frame a gradient of its own, above a band of the darkest colours beside black,
-        // which together average to black: a table that took that average would punch holes.
+        // Every frame a gradient of its own, of more colours than her entries hold, above a band of
+        // the darkest colours beside black, which together average to black: a table that took
+        // that average would punch holes.
         const o = 4 * (y * width + x);
         const border = x < 2 || y < 2 || x >= width - 2 || y >= height - 2;
         const dark = [[1, 0, 0, 255], [0, 1, 0, 255], [0, 0, 1, 255]][(x + y) % 3];
-        rgba.set(border ? [0, 0, 0, 255] : y < 12 ? dark : [32 + ((x * 3 + i) % 224), (y * 4) >> (x % 4), (x + y + i * 7) % 3, 255], o);
+        rgba.set(border ? [0, 0, 0, 255] : y < 12 ? dark : [32 + ((x * 3 + i) % 224), (y * 4) >> (x % 4), (x * 2 + y * 3 + i * 7) & 255, 255], o);
       }
     return { name: `shade${i + 1}.png`, width: 64, height: 64, rgba };
   });
   const { module, findings } = kit.buildGirl({ pictures, title: 'Shades' });
   assert.deepEqual(findings, []);
+  holdsSkyRange(module.palette);
   const table = new Set();
   let error = 0, count = 0;
   for (let i = 0; i < 17; i++)
@@ -178,8 +187,9 @@ test('a girl of thousands of colours shares 255 of them, and no pixel that was n
     const colour = module.palette.subarray(3 * c, 3 * c + 3);
     assert.ok(c === 0 || colour[0] | colour[1] | colour[2], `table entry ${c}, used, is not the transparent black`);
   }
-  assert.ok(table.size > 200, `most of the table is used (${table.size})`);
-  assert.ok(error / count < 12, `the shared table is close to her colours (mean error ${error / count})`);
+  const hers = [...table].filter((c) => c > 0 && c < SKY.first).length;
+  assert.ok(hers > 200, `nearly all of her ${SKY.first - 1} entries are used (${hers})`);
+  assert.ok(error / count < 18, `the shared table is close to her colours (mean error ${error / count})`);
 });
 
 test('transparent parts become black, part transparent ones their colour times their opacity', () => {
@@ -207,7 +217,7 @@ test('titles and names as the saver shows and finds them; pictures in the order 
 
 test('module files read as the checker reads them: each fault named', () => {
   const expected = {
-    'lumidoll.kit': [], 'lumidoll.ok': [],
+    'lumidoll.kit': [],
     'lumidoll.mis': ['refused', 'GIRL9: missing'],
     'lumidoll.dep': ['refused', 'GIRL4: 24-bit'],
     'lumidoll.siz': ['refused', 'GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)'],
@@ -226,6 +236,13 @@ test('module files read as the checker reads them: each fault named', () => {
   }
   const vga = kit.readGirl(new Uint8Array(fs.readFileSync(path.join(KIT_FIXTURES, 'lumidoll.vga'))), 'lumidoll.vga');
   assert.equal(vga.title, 'V\u00e9ga, l\'\u00e9toile');
+  // A girl made with a table of her own, without the sky's range: one warning, about the whole of her.
+  const old = kit.readGirl(new Uint8Array(fs.readFileSync(path.join(KIT_FIXTURES, 'lumidoll.ok'))), 'lumidoll.ok');
+  assert.deepEqual(old.findings, [{ severity: 'warning', text: 'her colour table lacks the sky\'s colours at entries 213 to 255: ' +
+                                                               'on a 256-colour display the sky shows in her colours while she dances' }]);
+  assert.equal(old.refused, false);
+  for (const sample of ['lumidoll.aur', 'lumidoll.mir', 'lumidoll.lyr'])
+    assert.deepEqual(kit.readGirl(new Uint8Array(fs.readFileSync(path.join(GIRLS, sample))), sample).findings, [], sample);
 });
 
 test('files no author should make: a sentence each, never a hang or a throw', { timeout: 60000 }, () => {

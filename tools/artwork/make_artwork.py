@@ -15,13 +15,19 @@ from PIL import Image, ImageDraw
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from dibfiles import write_bmp4, write_bmp8, write_icon4  # noqa: E402
-from paint import (COOL, GOLD, ROSE, VIOLET, WARM, Families, blur, border_window,  # noqa: E402
+from paint import (COOL, ROSE, WARM, Families, SharedRange, blur, border_window,  # noqa: E402
                    grid, smoothstep, star_spikes, supersampled, text_mask)
 
 FLARE_SIZE = (252, 140)
 SKY_SIZE = (332, 216)
 BANNER_SIZE = (432, 253)
 LOGO_SIZE = (320, 83)
+# The sky's colours and the entries they take, up to 255: the range every girl's table holds
+# too. Three ramps from black: six dark violets for the nebula (only as bright as its haze
+# gets), 25 golds for the moon (a step at each fade of its dark side, so that stays flat, and
+# close steps over the lit face) and 12 blues for the stars, ending in white.
+SKY_RANGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'resources',
+                         'sky-range.json')
 
 # The standard 16-colour table, in the order the logo and the icon use.
 STANDARD16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
@@ -29,11 +35,21 @@ STANDARD16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (
               (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 
 
+def light_families(fixed):
+    """The flare's and the banner's ramps, at the same entries in both tables.
+
+    While the flare rises the saver draws the banner with the flare's palette, so the banner
+    keeps to colours the flare's table holds: its warm, cool and rose ramps (rose only for the
+    banner's small sparkles, which need few steps).
+    """
+    return Families(fixed, [WARM, COOL, ROSE], first=1, levels=[118, 118, 18])
+
+
 def flare_frames():
     """Sixteen frames of a pulsing flare whose thin rays turn; a seventeenth spare burst."""
     width, height = FLARE_SIZE
-    # White at 0 and black at 255; a warm and a cool ramp between them.
-    families = Families({0: (255, 255, 255), 255: (0, 0, 0)}, [WARM, COOL], first=1)
+    # White at 0 and black at 255; the warm, cool and rose ramps between them.
+    families = light_families({0: (255, 255, 255), 255: (0, 0, 0)})
     xx, yy = grid(width, height)
     cx, cy = width / 2 - 0.5, height / 2 - 0.5
     dx, dy = xx - cx, yy - cy
@@ -64,9 +80,16 @@ def flare_frames():
 
 
 def sky_frames():
-    """A starry sky with a crescent moon, in full at frame 1 and fading out to a blank frame 7."""
+    """A starry sky with a crescent moon, in full at frame 1 and fading out to a blank frame 7.
+
+    Drawn in the sky's shared range only (a nebula, a moon and a star ramp at the top of the
+    table), which every girl's table holds too: while she dances, the saver shows the sky with
+    her palette, and on a 256-colour display it keeps its own colours.
+    """
     width, height = SKY_SIZE
-    families = Families({0: (0, 0, 0)}, [COOL, GOLD, VIOLET], first=1)
+    sky = SharedRange(SKY_RANGE)
+    nebula_ramp, moon_ramp, star_ramp = range(3)
+    assert len(sky.ramps) == 3, 'the sky range holds a nebula, a moon and a star ramp'
     xx, yy = grid(width, height)
     rng = np.random.default_rng(20261208)
     window = border_window(width, height, 22)
@@ -77,7 +100,7 @@ def sky_frames():
         hx, hy = t * width, height * (0.85 - 0.7 * t) + rng.normal(0, 12)
         haze += rng.uniform(0.2, 0.45) * np.exp(-(((xx - hx) / rng.uniform(25, 45)) ** 2
                                                   + ((yy - hy) / rng.uniform(12, 22)) ** 2))
-    haze = np.clip(haze * 0.6, 0, 0.24) * window
+    haze = np.clip(haze * 0.6 / 0.24, 0, 1) * window
     stars = []
     while len(stars) < 150:
         x, y = rng.uniform(6, width - 6), rng.uniform(6, height - 6)
@@ -110,15 +133,20 @@ def sky_frames():
                 glint = glint + 0.7 * brightness * star_spikes(sx, sy, x, y, 4.5, 0.7, 4)
             light[y0:y1, x0:x1] += own * glint
         moon = fade * (crescent * shading * 1.0 + moon_glow * (1 - crescent))
-        frames.append(families.compose(
-            [(0, light * window), (1, moon * window), (2, haze * fade * fade)], black=0))
-    return frames, families.table
+        # A star's light as a share of the star ramp's white: a faint star stays a small blue point.
+        star_light = np.clip(light * window, 0, 1)
+        # The moon hides the haze behind it; around it, glow and haze share the sky.
+        frames.append(sky.compose([(star_ramp, star_light * (1 + star_light) / 2, False),
+                                   (moon_ramp, moon * window, True),
+                                   (nebula_ramp, haze * (1 - lit) * fade * fade, True)], width, height))
+    return frames, sky.table
 
 
 def banner_frames():
     """The product's name on a glowing plate, in full at frame 1 and fading to a blank frame 6."""
     width, height = BANNER_SIZE
-    families = Families({0: (0, 0, 0)}, [WARM, COOL, ROSE], first=1)
+    # Black at 0, then the flare's ramps at the flare's own entries.
+    families = light_families({0: (0, 0, 0)})
     xx, yy = grid(width, height)
     # A rounded plate: a bright rim with a faint inner light.
     left, top, right, bottom, radius = 26.0, 52.0, width - 27.0, height - 52.0, 34.0

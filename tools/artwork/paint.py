@@ -4,6 +4,8 @@ Pictures are painted as intensity layers, each in one colour family (a ramp from
 its brightest tint). A pixel takes the family of its brightest layer and the ramp step of
 that layer's intensity, so every fade is a walk down the same shared colour table.
 """
+import json
+
 import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
@@ -30,25 +32,27 @@ WARM = [(0.0, (0, 0, 0)), (0.25, (120, 24, 4)), (0.55, (236, 116, 16)), (0.8, (2
         (1.0, (255, 250, 226))]
 COOL = [(0.0, (0, 0, 0)), (0.3, (12, 34, 128)), (0.6, (46, 136, 255)), (0.85, (156, 222, 255)),
         (1.0, (238, 250, 255))]
-GOLD = [(0.0, (0, 0, 0)), (0.35, (110, 80, 18)), (0.75, (240, 204, 96)), (1.0, (255, 250, 214))]
-VIOLET = [(0.0, (0, 0, 0)), (0.35, (64, 16, 104)), (0.7, (178, 74, 214)), (1.0, (255, 200, 255))]
 ROSE = [(0.0, (0, 0, 0)), (0.35, (110, 14, 60)), (0.7, (236, 70, 140)), (1.0, (255, 214, 232))]
 
 
 class Families:
-    """Colour families laid out in a 256-entry table after some fixed entries."""
+    """Colour families laid out in a 256-entry table after some fixed entries.
 
-    def __init__(self, fixed, ramps, first):
-        self.levels = (256 - len(fixed)) // len(ramps)
+    levels: how many steps each ramp has, in the order of the ramps.
+    """
+
+    def __init__(self, fixed, ramps, first, levels):
+        self.levels = levels
         self.first = first
         table = [None] * 256
         for index, colour in fixed.items():
             table[index] = colour
         self.bases = []
         position = first
-        for stops in ramps:
+        for stops, count in zip(ramps, self.levels):
             self.bases.append(position)
-            for colour in ramp(stops, self.levels):
+            for colour in ramp(stops, count):
+                assert table[position] is None
                 table[position] = colour
                 position += 1
         self.table = [c if c is not None else (0, 0, 0) for c in table]
@@ -62,7 +66,8 @@ class Families:
         stack = np.stack([np.clip(i, 0, None) for _, i in layers])
         strongest = np.argmax(stack, axis=0)
         value = np.max(stack, axis=0)
-        level = np.clip(np.round(value * self.levels), 0, self.levels).astype(np.int64)
+        counts = np.array([self.levels[f] for f, _ in layers])[strongest]
+        level = np.clip(np.round(value * counts), 0, counts).astype(np.int64)
         bases = np.array([self.bases[f] for f, _ in layers])
         out = np.where(level > 0, bases[strongest] + level - 1, black)
         if overexposed is not None:
@@ -125,3 +130,79 @@ def supersampled(width, height, scale, paint):
     big = Image.new('RGBA', (width * scale, height * scale), (0, 0, 0, 0))
     paint(ImageDraw.Draw(big), scale)
     return big.resize((width, height), Image.LANCZOS)
+
+
+def luma(colours):
+    """Lightness of (r, g, b) colours as the eye weighs the three channels (Rec. 601)."""
+    return np.asarray(colours, dtype=np.float64) @ np.array([0.299, 0.587, 0.114])
+
+
+def ordered_threshold(width, height, shift=(0, 0)):
+    """An 8 x 8 Bayer matrix tiled over the picture: a threshold in (0, 1) fixed to each pixel,
+    so a dithered area keeps its pattern from frame to frame and nothing shimmers."""
+    bayer = np.zeros((1, 1), dtype=np.int64)
+    while bayer.shape[0] < 8:
+        bayer = np.block([[4 * bayer, 4 * bayer + 2], [4 * bayer + 3, 4 * bayer + 1]])
+    xx, yy = grid(width, height)
+    ix = (xx.astype(np.int64) + shift[0]) % 8
+    iy = (yy.astype(np.int64) + shift[1]) % 8
+    return (bayer[iy, ix] + 0.5) / 64.0
+
+
+class SharedRange:
+    """Ramps of few colours at fixed entries at the top of a 256-entry table, read from a file.
+
+    The file gives the first entry and the colours up to entry 255: ramps one after another,
+    each from its darkest step to its brightest (no channel ever darker than the step before),
+    a new ramp starting where a channel darkens.
+    Entry 0 is black, and so is every entry below the range. A layer's intensity is its light
+    as a share of its ramp's brightest step; between two steps (and between black and the
+    first) a pixel takes one or the other by an ordered dither, so few steps read as a smooth
+    glow, and the faint edge of a glow is a sparse stipple of the first step, never a fog.
+    """
+
+    def __init__(self, path):
+        with open(path) as f:
+            data = json.load(f)
+        self.first = data['first']
+        colours = [tuple(c) for c in data['colours']]
+        assert self.first + len(colours) == 256 and colours[-1] == (255, 255, 255)
+        self.table = [(0, 0, 0)] * self.first + colours
+        light = luma(colours)
+        starts = [0] + [i for i in range(1, len(colours))
+                        if any(a < b for a, b in zip(colours[i], colours[i - 1]))]
+        ends = starts[1:] + [len(colours)]
+        assert all(np.all(np.diff(light[a:b]) > 0) for a, b in zip(starts, ends))
+        # Each ramp: its entries and their lightness, with black (entry 0) as step 0.
+        self.ramps = [(np.concatenate([[0], self.first + np.arange(a, b)]),
+                       np.concatenate([[0.0], light[a:b]])) for a, b in zip(starts, ends)]
+
+    def compose(self, layers, width, height, sharpness=3.0):
+        """layers: [(ramp number, intensity array, dithered)] -> 8-bit index picture.
+
+        A layer that is not dithered (the stars' small points) rounds to its nearest step,
+        which keeps them crisp. Where layers overlap, a pixel takes one of those not black there,
+        chosen by an ordered dither weighted by their light raised to sharpness: the brighter
+        wins, but a glow meets a haze in a soft changeover rather than along a hard edge.
+        """
+        level_dither = ordered_threshold(width, height)
+        choice_dither = ordered_threshold(width, height, shift=(3, 5))
+        steps_of = []
+        weights = []
+        for ramp, intensity, dithered in layers:
+            entries, steps = self.ramps[ramp]
+            value = np.clip(intensity, 0, 1) * steps[-1]
+            upper = np.clip(np.searchsorted(steps, value, side='right'), 1, len(steps) - 1)
+            fraction = np.clip((value - steps[upper - 1]) / (steps[upper] - steps[upper - 1]), 0, 1)
+            # A value within a hair of a step is that step, so a flat area has no lone dots.
+            fraction = np.where(fraction < 1 / 32, 0, np.where(fraction > 31 / 32, 1, fraction))
+            cut = level_dither if dithered else 0.5
+            index = entries[np.where(fraction > cut, upper, upper - 1)]
+            steps_of.append(index)
+            weights.append(np.where(index > 0, value, 0) ** sharpness)
+        weights = np.stack(weights)
+        total = weights.sum(axis=0)
+        share = np.cumsum(weights, axis=0) / np.where(total > 0, total, 1)
+        chosen = np.minimum(np.sum(share <= choice_dither, axis=0), len(layers) - 1)
+        out = np.choose(chosen, steps_of)
+        return np.where(total > 0, out, 0).astype(np.uint8)

@@ -3,9 +3,11 @@
 
 Usage: make_girls.py OUTDIR [--png]
 For each girl writes OUTDIR/<name>/girl1.bmp .. girl17.bmp (8-bit, one shared 256-colour
-table, pure black background) and OUTDIR/<name>/module.rc (title as string 1, the pictures
-as GIRL1 to GIRL17); with --png also a contact sheet OUTDIR/<name>.png. Deterministic.
+table that holds the sky's range, pure black background) and OUTDIR/<name>/module.rc (title
+as string 1, the pictures as GIRL1 to GIRL17); with --png also a contact sheet
+OUTDIR/<name>.png. Deterministic.
 """
+import json
 import math
 import os
 import sys
@@ -20,6 +22,10 @@ from dibfiles import write_bmp8  # noqa: E402
 from figures import Canvas, arm, head, leg, polar, shade  # noqa: E402
 
 FRAMES = 17
+# The sky's colours at the top of the table: while she dances the saver shows the sky with her
+# palette, so hers holds them at their very entries.
+with open(os.path.join(HERE, '..', '..', 'resources', 'sky-range.json')) as _f:
+    SKY_RANGE = json.load(_f)
 
 
 def aurora(t):
@@ -135,23 +141,31 @@ GIRLS = [
 
 
 def shared_palette(frames):
-    """Quantise all frames together to one table: entry 0 pure black, the rest the figure."""
+    """Quantise all frames together to one table: entry 0 pure black, then her colours, then the
+    sky's range up to entry 255; each of her pixels takes the nearest of her and the sky's
+    colours."""
+    first = SKY_RANGE['first']
     width, height = frames[0].size
-    montage = Image.new('RGB', (width, height * len(frames)), (0, 0, 0))
-    alpha = []
-    for i, frame in enumerate(frames):
-        montage.paste(frame.convert('RGB'), (0, i * height))
-        alpha.append(np.asarray(frame)[..., 3])
-    quantised = montage.quantize(colors=255, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
-    colours = quantised.getpalette()[:255 * 3]
-    table = [(0, 0, 0)] + [tuple(colours[i:i + 3]) for i in range(0, len(colours), 3)]
-    table += [(0, 0, 0)] * (256 - len(table))
-    indices = np.asarray(quantised).astype(np.int32) + 1
-    out = []
-    for i in range(len(frames)):
-        part = indices[i * height:(i + 1) * height]
-        out.append(np.where(alpha[i] >= 96, part, 0).astype(np.uint8))
-    return out, table
+    pixels = np.concatenate([np.asarray(f.convert('RGB')).reshape(-1, 3)
+                             for f in frames]).astype(np.int64)
+    figure = np.concatenate([np.asarray(f)[..., 3].reshape(-1) >= 96 for f in frames])
+    # Median cut over her figure alone, so that the black around her takes none of her entries.
+    hers = Image.fromarray(pixels[figure][None].astype(np.uint8), 'RGB')
+    quantised = hers.quantize(colors=first - 1, method=Image.Quantize.MEDIANCUT,
+                              dither=Image.Dither.NONE)
+    colours = (quantised.getpalette() + [0] * 768)[:(first - 1) * 3]
+    table = ([(0, 0, 0)] + [tuple(colours[i:i + 3]) for i in range(0, len(colours), 3)]
+             + [tuple(c) for c in SKY_RANGE['colours']])
+    assert len(table) == 256
+    # Nearest by squared distance, the first of equals, never black (her see-through colour).
+    candidates = np.array(table, dtype=np.int64)
+    candidates[np.all(candidates == 0, axis=1)] = 1 << 20
+    unique, which = np.unique(pixels[figure], axis=0, return_inverse=True)
+    distance = ((unique[:, None, :] - candidates[None, :, :]) ** 2).sum(axis=2)
+    indices = np.zeros(len(pixels), dtype=np.uint8)
+    indices[figure] = distance.argmin(axis=1)[which.reshape(-1)]
+    indices = indices.reshape(height * len(frames), width)
+    return [indices[i * height:(i + 1) * height] for i in range(len(frames))], table
 
 
 def write_module_sources(folder, title, count):

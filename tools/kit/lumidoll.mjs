@@ -16,7 +16,7 @@ try {
   if (error.code !== 'ERR_MODULE_NOT_FOUND') throw error;
   const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '..', '..');
   process.stderr.write(`lumidoll: the kit's packages are not installed (${error.message.split("'")[1]} is missing): ` +
-                       `run npm ci in ${root} (Node.js 18 or later with npm)\n`);
+                       `run npm ci in ${root} (Node.js 18.20, 20.10 or later with npm)\n`);
   process.exit(2);
 }
 

@@ -13,7 +13,8 @@
 //                                                 width x height (GIRL1's size), rows top-down,
 //                                                 black where the frame has nothing;
 //              palette?: Uint8Array(768)         the one colour table, r g b per entry, entry 0
-//                                                 pure black (always there for a built module);
+//                                                 pure black, the sky's range at the top (always
+//                                                 there for a built module);
 //              indices?: [Uint8Array x 17]        each frame's table indices, width x height }
 import { decodeDib } from './dib.js';
 import { packedDib8 } from './dib.js';
@@ -21,7 +22,7 @@ import { writeLibrary } from './library.js';
 import { checkModule, unreadableSentences, unreadableVerdict } from './module.js';
 import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pad, pictureLimits, pictureTooLarge, place,
          stretch } from './pictures.js';
-import { quantise } from './quantise.js';
+import { quantise, SKY } from './quantise.js';
 import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
 
 export { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures };
@@ -135,6 +136,14 @@ function fitFrames(pictures, fit, findings, about) {
   });
 }
 
+// Does a colour table (r, g, b per entry) hold the sky's colours at their entries?
+function holdsSky(palette) {
+  return SKY.colours.every(([r, g, b], i) => {
+    const at = 3 * (SKY.first + i);
+    return palette[at] === r && palette[at + 1] === g && palette[at + 2] === b;
+  });
+}
+
 /**
  * Reads a module file as the checker and the saver do, for its loop, title and findings.
  * @param {Uint8Array} bytes     the whole file
@@ -199,6 +208,11 @@ function readModule(bytes, fileName) {
       findings.push({ severity: 'warning', frame: i, text: `GIRL${i}: not surrounded by pure black: its rectangle will show on the screen` });
     decoded.push(frame);
   }
+  // She still plays; but while she dances the saver draws the sky with her palette, which then
+  // only approximates the sky's colours.
+  if (decoded.some((frame) => frame && frame.bits === 8 && !holdsSky(frame.palette)))
+    findings.push({ severity: 'warning', text: `her colour table lacks the sky's colours at entries ${SKY.first} to 255: ` +
+                                               'on a 256-colour display the sky shows in her colours while she dances' });
   const refused = findings.some((f) => f.severity === 'refused');
   if (!decoded[0]) {
     findings.push({ severity: 'refused', text: `${fileName} has no GIRL1 that can be shown: the saver shows nothing of her` });

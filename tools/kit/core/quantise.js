@@ -1,22 +1,38 @@
 // quantise.js --- the girl's 17 frames to one shared 256-colour table: entry 0 pure black, the
-// transparent colour, and no other pixel ever on it; exact when she has at most 255 other colours.
+// transparent colour, and no other pixel ever on it; the sky's range at the top of the table, at
+// the very entries the sky is drawn with; her colours between, exact when they fit.
 import { quantize } from './gifenc.js';
+import SKY_RANGE from '../../../resources/sky-range.json' with { type: 'json' };
+
+/** The sky's colours and the entries they take, first up to 255: while she dances the saver
+ *  draws the sky with her palette, so on a 256-colour display it keeps its colours only if her
+ *  table holds them there. { first, colours: [[r, g, b], ...] } */
+export const SKY = SKY_RANGE;
 
 // The table is made from at most this many of her pixels, evenly spread over all 17 frames:
-// enough for 255 colours, and it keeps a large girl's build well within a second.
+// enough for a full table, and it keeps a large girl's build well within a second.
 const SAMPLE = 1 << 16;
 
 /** frames: RGBA pixel arrays of one size (alpha ignored: transparency is already black).
- *  -> { palette: Uint8Array(768), indices: [Uint8Array], exact: boolean, colours: number } */
+ *  -> { palette: Uint8Array(768), indices: [Uint8Array], exact: boolean, colours: number }
+ *  colours: how many of hers the sky's range does not hold; exact when they fit below it. */
 export function quantise(frames) {
-  // Every colour but pure black, as 0xRRGGBB: marked in a table of all 2^24 colours (later the
-  // same table holds each colour's entry), and listed once each.
+  const palette = new Uint8Array(768);
+  const first = SKY.first, free = first - 1;  // her entries: 1 to first - 1
+  // Every colour but pure black, as 0xRRGGBB, in a table of all 2^24 colours that holds each
+  // colour's entry: the sky's colours first, at theirs; each of her others marked when first
+  // seen (and then listed once) and given its entry below. total: her pixels of those others.
   const entry = new Uint8Array(1 << 24);
+  const sky = SKY.colours.map(([r, g, b]) => (r << 16) | (g << 8) | b);
+  sky.forEach((colour, i) => {
+    setEntry(palette, first + i, colour);
+    if (!entry[colour]) entry[colour] = first + i;
+  });
   let colours = new Uint32Array(1024), count = 0, total = 0;
   for (const rgba of frames) {
     for (let o = 0; o < rgba.length; o += 4) {
       const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour) continue;
+      if (!colour || entry[colour] >= first) continue;  // black, or one of the sky's
       total++;
       if (entry[colour]) continue;
       entry[colour] = 1;
@@ -29,8 +45,7 @@ export function quantise(frames) {
     }
   }
   const found = colours.subarray(0, count).sort();
-  const palette = new Uint8Array(768);
-  const exact = count <= 255;
+  const exact = count <= free;
   if (exact) {
     // Her own colours, in the order of their values, so that the table does not depend on which
     // frame shows a colour first.
@@ -39,10 +54,14 @@ export function quantise(frames) {
       entry[colour] = i + 1;
     });
   } else {
-    const table = reducedTable(frames, total);
+    // Her pixels on the nearest of her table's colours and the sky's, which are there anyway.
+    const table = reducedTable(frames, total, free, (colour) => entry[colour] >= first);
     table.forEach((colour, i) => setEntry(palette, i + 1, colour));
-    const nearest = nearestIn(table);
-    for (const colour of found) entry[colour] = nearest(colour) + 1;
+    const nearest = nearestIn([...table, ...sky]);
+    for (const colour of found) {
+      const i = nearest(colour);
+      entry[colour] = i < table.length ? i + 1 : first + i - table.length;
+    }
   }
   const indices = frames.map((rgba) => {
     const out = new Uint8Array(rgba.length / 4);
@@ -58,27 +77,28 @@ function setEntry(palette, index, colour) {
   palette[3 * index + 2] = colour & 255;
 }
 
-// 255 colours for a figure of more, by gifenc's pairwise-nearest-neighbour quantiser over a
+// A table of `size` colours for a figure of more, by gifenc's pairwise-nearest-neighbour quantiser over a
 // histogram of 4 bits a channel (of the quantisers tried, the fastest and the closest to her
 // colours: image-q's Wu and NeuQuant took 10 to 25 times as long and came out no closer), over
-// her pixels that are not black (so that
-// black, which is most of each frame, takes no entry from her); a table colour that came out pure
-// black is lifted to (1, 1, 1), as only pure black is see-through.
-function reducedTable(frames, total) {
+// her pixels that are neither black (so that black, which is most of each frame, takes no entry
+// from her) nor of the sky's colours (which have their own entries); a table colour that came out
+// pure black is lifted to (1, 1, 1), as only pure black is see-through.
+function reducedTable(frames, total, size, inSky) {
   const step = Math.max(1, Math.ceil(total / SAMPLE));
   const pixels = new Uint8Array(Math.ceil(total / step) * 4);
   let at = 0, seen = 0;
   for (const rgba of frames) {
     for (let o = 0; o < rgba.length; o += 4) {
-      if (!(rgba[o] | rgba[o + 1] | rgba[o + 2])) continue;
+      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
+      if (!colour || inSky(colour)) continue;
       if (seen++ % step) continue;
       pixels[at] = rgba[o]; pixels[at + 1] = rgba[o + 1]; pixels[at + 2] = rgba[o + 2]; pixels[at + 3] = 255;
       at += 4;
     }
   }
-  const built = quantize(pixels.subarray(0, at), 255, { format: 'rgb444' });
+  const built = quantize(pixels.subarray(0, at), size, { format: 'rgb444' });
   const table = built.map(([r, g, b]) => (r << 16) | (g << 8) | b || 0x010101);
-  return [...new Set(table)].sort((a, b) => a - b).slice(0, 255);
+  return [...new Set(table)].sort((a, b) => a - b).slice(0, size);
 }
 
 // The nearest table colour (squared distance in r, g, b; the first of equals) for each of her

@@ -13,7 +13,7 @@ if (!page) {
 const runs = Number(runsArgument) || 5;
 
 // 17 frames of a figure on black: drawn (144 colours, taken as they are) or photographed
-// (thousands, reduced to 255).
+// (thousands, reduced to the 212 entries below the sky's range).
 function pictures(width, height, many) {
   return Array.from({ length: 17 }, (_, i) => {
     const image = new PNG({ width, height });
