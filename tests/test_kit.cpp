@@ -50,14 +50,20 @@ TEST_CASE("the checker passes the sample girls and what the kit builds")
         CHECK(check.status == 0);
         CHECK(check.says("module: readable"));
         CHECK(check.says("verdict: the saver shows this girl completely"));
+        CHECK_FALSE(check.says("lacks the sky's colours"));
     }
     Check kit(kit_module("lumidoll.kit"));
     CHECK(kit.status == 0);
     CHECK(kit.says("title: \"Aurora, rebuilt by the kit\" (26 characters, code page "));
     CHECK(kit.says("GIRL17: 8-bit, 256 colours, 132 x 200"));
     CHECK(kit.says("background: pure black around every frame"));
+    CHECK_FALSE(kit.says("lacks the sky's colours"));
+    // A girl whose table was made without the sky's colours still shows; the checker warns in the
+    // kit's own words.
     Check plain(kit_module("lumidoll.ok"));
     CHECK(plain.status == 0);
+    CHECK(plain.says("colours: her colour table lacks the sky's colours at entries 213 to 255: on a 256-colour "
+                     "display the sky shows in her colours while she dances"));
 }
 
 TEST_CASE("the checker names each fault a module author can make")

@@ -10,6 +10,7 @@
 
 #include "girls/module_file.h"
 #include "scene/sprite.h"
+#include "sky_range.h"
 
 static const int FRAMES = MODULE_FRAMES;
 static const int MAX_NAME = 12;
@@ -39,6 +40,24 @@ static bool background_is_black(HBITMAP bitmap, int w, int h)
     SelectObject(memory, previous);
     DeleteDC(memory);
     return black * 10 >= border * 9;
+}
+
+// Whether an 8-bit frame's table holds the sky's colours at their entries: while she dances the
+// saver draws the sky with her palette, which on a 256-colour display shows only its colours.
+static bool holds_sky(HBITMAP bitmap)
+{
+    RGBQUAD table[256] = {};
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    GetDIBColorTable(memory, 0, 256, table);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    for (int i = 0; SKY_FIRST + i < 256; i++) {
+        const RGBQUAD& entry = table[SKY_FIRST + i];
+        if (entry.rgbRed != SKY_COLOURS[i][0] || entry.rgbGreen != SKY_COLOURS[i][1] || entry.rgbBlue != SKY_COLOURS[i][2])
+            return false;
+    }
+    return true;
 }
 
 // What a failed open of the module means for its author, in place of a bare error number.
@@ -327,6 +346,13 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
         printf("GIRL1: %s has no GIRL1 that can be shown: the saver shows nothing of her\n", name);
         good = false;
     }
+    bool sky = true;
+    for (int i = 0; i < FRAMES; i++)
+        if (frames[i].bitmap && check.frames[i].bits == 8 && !holds_sky(frames[i].bitmap))
+            sky = false;
+    if (!sky)
+        printf("colours: her colour table lacks the sky's colours at entries %d to 255: on a 256-colour display the "
+               "sky shows in her colours while she dances\n", SKY_FIRST);
     if (not_black == 0)
         printf("background: pure black around every frame\n");
     else
