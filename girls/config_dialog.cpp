@@ -5,6 +5,7 @@
 #include "girls/settings.h"
 #include "host/host.h"
 #include "resources/resource_ids.h"
+#include "scene/display_colours.h"
 
 static HBITMAP logo_bitmap;  // loaded when the dialog opens, freed when it closes
 
@@ -68,7 +69,10 @@ static void on_paint(HWND dialog)
         HGDIOBJ previous = SelectObject(memory, logo_bitmap);
         // Smoothly: the default mode would merge the rows and columns a shrink drops into dark
         // streaks, and enlarge in blocks. Halftone asks for the brush origin to be set after it.
-        int previous_mode = SetStretchBltMode(dc, HALFTONE);
+        // On a 16-colour display the logo's own pixels, all of the 16 standard colours, are kept
+        // as they are: halftone's in-between colours could only show as the nearest of those.
+        const int mode = display_kind_of(dc) == DISPLAY_16_COLOURS ? COLORONCOLOR : HALFTONE;
+        int previous_mode = SetStretchBltMode(dc, mode);
         POINT previous_origin;
         SetBrushOrgEx(dc, 0, 0, &previous_origin);
         StretchBlt(dc, corner.x, corner.y, place.right - place.left, place.bottom - place.top,

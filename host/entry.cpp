@@ -5,6 +5,7 @@
 #include "girls/config_dialog.h"
 #include "host/host.h"
 #include "resources/resource_ids.h"
+#include "scene/display_colours.h"
 
 HINSTANCE app_instance;
 int is_win9x;
@@ -162,6 +163,10 @@ static LONG WINAPI fault_guard(EXCEPTION_POINTERS* fault)
     LONG verdict = UnhandledExceptionFilter(fault);
     if (verdict == EXCEPTION_EXECUTE_HANDLER) {
         set_saver_running(FALSE);
+        // The system's colours and its palette's static colours go back as the saver found them.
+        HDC screen = GetDC(nullptr);
+        give_back_static_colours(screen);
+        ReleaseDC(nullptr, screen);
         ExitProcess(static_cast<UINT>(FAULT_EXIT_CODE));
     }
     return verdict;

@@ -5,6 +5,7 @@
 #include "girls/settings.h"
 #include "host/host.h"
 #include "scene/cast.h"
+#include "scene/display_colours.h"
 #include "scene/sequence.h"
 #include "scene/stage.h"
 
@@ -18,9 +19,16 @@ static void on_create(HWND window)
     load_options();
     HDC screen = GetDC(window);
     // Full screen, the saver's palettes may use the system's static colours too.
+    UINT palette_use = SYSPAL_ERROR;
     if (!preview_mode)
-        SetSystemPaletteUse(screen, SYSPAL_NOSTATIC);
+        palette_use = SetSystemPaletteUse(screen, SYSPAL_NOSTATIC);
+    // On a 16-colour display the frames are dithered as they load.
+    set_display_kind(display_kind_of(screen));
     load_scene_sprites(screen);
+    // A palette display: while the saver's palettes hold its static colours, the system's own
+    // colours are black and white, so that a window over the scene stays readable.
+    if (palette_use != SYSPAL_ERROR && girl_sprite.count > 0)
+        take_static_colours(screen, girl_sprite.frames[0].palette);
     ReleaseDC(window, screen);
     // Positions come from the whole primary monitor, also in the small preview window.
     open_stage(window);
@@ -69,7 +77,8 @@ static void on_destroy(HWND window)
     save_options();
     if (!preview_mode) {
         HDC screen = GetDC(window);
-        SetSystemPaletteUse(screen, SYSPAL_STATIC);
+        if (!give_back_static_colours(screen))
+            SetSystemPaletteUse(screen, SYSPAL_STATIC);
         ReleaseDC(window, screen);
     }
 }

@@ -1,6 +1,7 @@
 // sprite.cpp --- loading, palettes and overlap-safe drawing of the saver's animated pictures.
 #include "scene/sprite.h"
 
+#include "scene/display_colours.h"
 #include "scene/sequence.h"
 
 void clear_sprite(Sprite* sprite)
@@ -52,6 +53,7 @@ void finish_sprite_load(Sprite* sprite, HDC screen)
         sprite->width = 0;
         sprite->height = 0;
     }
+    dither_for_display(sprite);
     build_frame_palettes(screen, sprite);
 }
 

@@ -203,31 +203,81 @@ TEST_CASE("the options are written back at every destruction, also unchanged")
 namespace {
 
 std::vector<UINT> palette_uses;
+std::vector<std::string> colour_calls;  // the palette's and the system colours' calls, in order
 UINT WINAPI spy_palette_use(HDC, UINT use)
 {
     palette_uses.push_back(use);
-    return SYSPAL_STATIC;
+    colour_calls.push_back(use == SYSPAL_NOSTATIC ? "no static" : "static");
+    return SYSPAL_STATIC;  // as a palette display answers
+}
+
+decltype(&RealizePalette) real_realize;
+UINT WINAPI spy_realize(HDC dc)
+{
+    if (colour_calls.empty() || colour_calls.back() != "realize")
+        colour_calls.push_back("realize");
+    return real_realize(dc);
+}
+
+decltype(&SetSysColors) real_set_colours;
+BOOL WINAPI spy_set_colours(int count, const INT* elements, const COLORREF* colours)
+{
+    bool monochrome = true;
+    for (int i = 0; i < count; i++)
+        monochrome = monochrome && (colours[i] == RGB(0, 0, 0) || colours[i] == RGB(255, 255, 255));
+    colour_calls.push_back(monochrome ? "black and white" : "as they were");
+    return real_set_colours(count, elements, colours);
+}
+
+// Every system colour, from the scroll bar to the inactive title's gradient.
+std::vector<COLORREF> system_colours()
+{
+    std::vector<COLORREF> colours;
+    for (int element = COLOR_SCROLLBAR; element <= COLOR_GRADIENTINACTIVECAPTION; element++)
+        colours.push_back(GetSysColor(element));
+    return colours;
 }
 
 }  // namespace
 
-TEST_CASE("full screen the palette may use the static colours; the preview leaves it alone")
+TEST_CASE("full screen the palette may use the static colours, and the system's are black and white meanwhile")
 {
     install_sample_girls();
     ImportSpy spy("gdi32.dll", "SetSystemPaletteUse", reinterpret_cast<void*>(spy_palette_use));
+    ImportSpy realize("gdi32.dll", "RealizePalette", reinterpret_cast<void*>(spy_realize));
+    ImportSpy colours("user32.dll", "SetSysColors", reinterpret_cast<void*>(spy_set_colours));
+    real_realize = reinterpret_cast<decltype(&RealizePalette)>(realize.original);
+    real_set_colours = reinterpret_cast<decltype(&SetSysColors)>(colours.original);
+    const std::vector<COLORREF> before = system_colours();
     palette_uses.clear();
-    SUBCASE("full screen: taken at the start, given back at the end")
+    colour_calls.clear();
+    SUBCASE("full screen: taken at the start with the system's colours, all given back at the end")
     {
         {
             SceneWindow w;
             CHECK(palette_uses == std::vector<UINT>{SYSPAL_NOSTATIC});
+            // What any window over the scene is drawn with meanwhile: black text on white.
+            CHECK(GetSysColor(COLOR_BTNFACE) == RGB(255, 255, 255));
+            CHECK(GetSysColor(COLOR_BTNTEXT) == RGB(0, 0, 0));
+            CHECK(GetSysColor(COLOR_WINDOW) == RGB(255, 255, 255));
+            CHECK(GetSysColor(COLOR_WINDOWTEXT) == RGB(0, 0, 0));
+            CHECK(GetSysColor(COLOR_ACTIVECAPTION) == RGB(0, 0, 0));
+            CHECK(GetSysColor(COLOR_CAPTIONTEXT) == RGB(255, 255, 255));
+            for (COLORREF colour : system_colours())
+                CHECK((colour == RGB(0, 0, 0) || colour == RGB(255, 255, 255)));
         }
         CHECK(palette_uses == std::vector<UINT>{SYSPAL_NOSTATIC, SYSPAL_STATIC});
+        // As Windows asks: the palette realized before the colours change, and again before they
+        // are put back.
+        CHECK(colour_calls == std::vector<std::string>{"no static", "realize", "black and white", "static", "realize",
+                                                       "as they were"});
+        CHECK(system_colours() == before);
     }
     SUBCASE("preview: never touched")
     {
         { SceneWindow w(WS_POPUP | WS_VISIBLE, true); }
         CHECK(palette_uses.empty());
+        CHECK(system_colours() == before);
     }
 }
 

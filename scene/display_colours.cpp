@@ -1,0 +1,203 @@
+// display_colours.cpp --- 16-colour frames by ordered dither, and the system's colours in black
+// and white while the saver's palettes hold a palette display's static colours.
+#include "scene/display_colours.h"
+
+const RGBQUAD STANDARD_COLOURS[16] = {
+    {0, 0, 0, 0},       {0, 0, 128, 0},     {0, 128, 0, 0},     {0, 128, 128, 0},
+    {128, 0, 0, 0},     {128, 0, 128, 0},   {128, 128, 0, 0},   {128, 128, 128, 0},
+    {192, 192, 192, 0}, {0, 0, 255, 0},     {0, 255, 0, 0},     {0, 255, 255, 0},
+    {255, 0, 0, 0},     {255, 0, 255, 0},   {255, 255, 0, 0},   {255, 255, 255, 0},
+};  // blue, green, red: black, dark red, dark green, dark yellow, dark blue, ... white
+
+static int kind = DISPLAY_TRUE_COLOUR;
+
+int display_kind_of(HDC dc)
+{
+    const int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+    if (bits <= 4)
+        return DISPLAY_16_COLOURS;
+    return bits <= 8 ? DISPLAY_256_COLOURS : DISPLAY_TRUE_COLOUR;
+}
+
+void set_display_kind(int new_kind) { kind = new_kind; }
+int display_kind() { return kind; }
+
+// The threshold of each pixel of an 8 x 8 tile, 0 to 63: Bayer's ordered matrix, whose levels
+// spread each mix as evenly as 64 cells allow.
+static const BYTE BAYER[8][8] = {
+    {0, 32, 8, 40, 2, 34, 10, 42},   {48, 16, 56, 24, 50, 18, 58, 26},
+    {12, 44, 4, 36, 14, 46, 6, 38},  {60, 28, 52, 20, 62, 30, 54, 22},
+    {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21},
+};
+
+// A colour as a pattern: `high` where the tile's threshold is below `level` (of 64), `low` elsewhere.
+struct Mix {
+    BYTE low, high, level;
+};
+
+static const long long WEIGHT[3] = {3, 4, 2};  // red, green, blue: the eye's unequal sensitivity
+static const long long COARSENESS = 10;
+
+// The mix of two standard colours nearest to the colour, weighing how far apart the two are so
+// that near pairs (a calm pattern) win over distant ones that average out only a little closer.
+// Black is never one of the two: black is the sprites' transparency, and a hole in a figure, or
+// a dot of it, would show what lies behind.
+static Mix mix_for(const RGBQUAD& colour)
+{
+    Mix best = {0, 0, 0};
+    if (!colour.rgbRed && !colour.rgbGreen && !colour.rgbBlue)
+        return best;  // black stays black
+    const long long c[3] = {colour.rgbRed, colour.rgbGreen, colour.rgbBlue};
+    long long best_cost = -1;
+    for (int a = 1; a < 16; a++) {
+        const long long pa[3] = {STANDARD_COLOURS[a].rgbRed, STANDARD_COLOURS[a].rgbGreen, STANDARD_COLOURS[a].rgbBlue};
+        for (int b = a; b < 16; b++) {
+            const long long pb[3] = {STANDARD_COLOURS[b].rgbRed, STANDARD_COLOURS[b].rgbGreen,
+                                     STANDARD_COLOURS[b].rgbBlue};
+            long long along = 0, length = 0;
+            for (int i = 0; i < 3; i++) {
+                along += WEIGHT[i] * (c[i] - pa[i]) * (pb[i] - pa[i]);
+                length += WEIGHT[i] * (pb[i] - pa[i]) * (pb[i] - pa[i]);
+            }
+            long long level = length ? (64 * along + length / 2) / length : 0;
+            level = level < 0 ? 0 : level > 64 ? 64 : level;
+            // The pattern's coarseness: a tenth of the two colours' own distance, in the same measure.
+            long long cost = 4096 * length / COARSENESS;
+            for (int i = 0; i < 3; i++) {
+                const long long off = 64 * c[i] - (64 * pa[i] + (pb[i] - pa[i]) * level);
+                cost += WEIGHT[i] * off * off;
+            }
+            if (best_cost < 0 || cost < best_cost) {
+                best_cost = cost;
+                best.low = static_cast<BYTE>(a);
+                best.high = static_cast<BYTE>(b);
+                best.level = static_cast<BYTE>(level);
+            }
+        }
+    }
+    return best;
+}
+
+// The mixes of the last colour table seen: a sprite's frames share one, so it is worked out once.
+static RGBQUAD mixed_table[256];
+static Mix mixes[256];
+static int mixes_ready;
+
+static void dither_frame(HBITMAP bitmap)
+{
+    DIBSECTION dib;
+    if (!bitmap || GetObjectA(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBitsPixel != 8 || !dib.dsBm.bmBits)
+        return;  // only 8-bit frames: others show as the system maps them
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    RGBQUAD table[256] = {};
+    GetDIBColorTable(memory, 0, 256, table);
+    bool same = mixes_ready != 0;
+    for (int i = 0; i < 256 && same; i++)
+        same = table[i].rgbRed == mixed_table[i].rgbRed && table[i].rgbGreen == mixed_table[i].rgbGreen &&
+               table[i].rgbBlue == mixed_table[i].rgbBlue;
+    if (!same) {
+        for (int i = 0; i < 256; i++) {
+            mixed_table[i] = table[i];
+            mixes[i] = mix_for(table[i]);
+        }
+        mixes_ready = 1;
+    }
+    GdiFlush();
+    BYTE* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
+    const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
+    const bool bottom_up = dib.dsBmih.biHeight > 0;
+    // The pattern is laid from the frame's own top-left corner: it moves with the sprite and is
+    // the same in every frame, so nothing shimmers.
+    for (int y = 0; y < height; y++) {
+        BYTE* row = bits + static_cast<long long>(bottom_up ? height - 1 - y : y) * stride;
+        for (int x = 0; x < width; x++) {
+            const Mix& mix = mixes[row[x]];
+            row[x] = BAYER[y & 7][x & 7] < mix.level ? mix.high : mix.low;
+        }
+    }
+    RGBQUAD standard[256] = {};
+    for (int i = 0; i < 16; i++)
+        standard[i] = STANDARD_COLOURS[i];
+    SetDIBColorTable(memory, 0, 256, standard);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+}
+
+void dither_for_display(Sprite* sprite)
+{
+    if (kind != DISPLAY_16_COLOURS)
+        return;
+    for (int i = 0; i < sprite->count; i++)
+        dither_frame(sprite->frames[i].bitmap);
+}
+
+// Every system colour in black or white, in pairs that keep what lies side by side apart:
+// text black on white, the active title white on black, frames black, faces white.
+static const struct {
+    int element;
+    COLORREF colour;
+} MONOCHROME[] = {
+    {COLOR_SCROLLBAR, RGB(255, 255, 255)},     {COLOR_BACKGROUND, RGB(0, 0, 0)},
+    {COLOR_ACTIVECAPTION, RGB(0, 0, 0)},       {COLOR_INACTIVECAPTION, RGB(255, 255, 255)},
+    {COLOR_MENU, RGB(255, 255, 255)},          {COLOR_WINDOW, RGB(255, 255, 255)},
+    {COLOR_WINDOWFRAME, RGB(0, 0, 0)},         {COLOR_MENUTEXT, RGB(0, 0, 0)},
+    {COLOR_WINDOWTEXT, RGB(0, 0, 0)},          {COLOR_CAPTIONTEXT, RGB(255, 255, 255)},
+    {COLOR_ACTIVEBORDER, RGB(255, 255, 255)},  {COLOR_INACTIVEBORDER, RGB(255, 255, 255)},
+    {COLOR_APPWORKSPACE, RGB(255, 255, 255)},  {COLOR_HIGHLIGHT, RGB(0, 0, 0)},
+    {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)}, {COLOR_BTNFACE, RGB(255, 255, 255)},
+    {COLOR_BTNSHADOW, RGB(0, 0, 0)},           {COLOR_GRAYTEXT, RGB(0, 0, 0)},
+    {COLOR_BTNTEXT, RGB(0, 0, 0)},             {COLOR_INACTIVECAPTIONTEXT, RGB(0, 0, 0)},
+    {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},  {COLOR_3DDKSHADOW, RGB(0, 0, 0)},
+    {COLOR_3DLIGHT, RGB(255, 255, 255)},       {COLOR_INFOTEXT, RGB(0, 0, 0)},
+    {COLOR_INFOBK, RGB(255, 255, 255)},
+    // Windows 98 and 2000 on: the link colour and the title bars' gradients.
+    {COLOR_HOTLIGHT, RGB(0, 0, 0)},            {COLOR_GRADIENTACTIVECAPTION, RGB(0, 0, 0)},
+    {COLOR_GRADIENTINACTIVECAPTION, RGB(255, 255, 255)},
+};
+static const int MONOCHROME_COUNT = sizeof MONOCHROME / sizeof MONOCHROME[0];
+
+// What was set and what it was before, while the static colours are the saver's.
+static int taken;
+static int changed_count;
+static int changed_elements[MONOCHROME_COUNT];
+static COLORREF saved_colours[MONOCHROME_COUNT];
+
+void take_static_colours(HDC screen, HPALETTE palette)
+{
+    if (taken)
+        return;
+    // The palette first, as Windows asks, so that the screen already shows the saver's colours.
+    if (palette) {
+        HPALETTE previous = SelectPalette(screen, palette, FALSE);
+        RealizePalette(screen);
+        SelectPalette(screen, previous, TRUE);
+    }
+    COLORREF monochrome[MONOCHROME_COUNT];
+    changed_count = 0;
+    for (int i = 0; i < MONOCHROME_COUNT; i++) {
+        // An element the system does not have (Windows 95 has no gradient titles) is left out:
+        // a call that named it would change nothing at all there.
+        if (!GetSysColorBrush(MONOCHROME[i].element))
+            continue;
+        changed_elements[changed_count] = MONOCHROME[i].element;
+        saved_colours[changed_count] = GetSysColor(MONOCHROME[i].element);
+        monochrome[changed_count] = MONOCHROME[i].colour;
+        changed_count++;
+    }
+    // The system tells every window of the change itself, so that each repaints in them.
+    SetSysColors(changed_count, changed_elements, monochrome);
+    taken = 1;
+}
+
+int give_back_static_colours(HDC screen)
+{
+    if (!taken)
+        return 0;
+    taken = 0;
+    SetSystemPaletteUse(screen, SYSPAL_STATIC);
+    RealizePalette(screen);
+    SetSysColors(changed_count, changed_elements, saved_colours);
+    return 1;
+}

@@ -1,0 +1,28 @@
+// display_colours.h --- the colours a display can show: the frames dithered once for a 16-colour
+// display, and the system's colours while the saver takes a palette display's static colours.
+#pragma once
+#include <windows.h>
+
+#include "scene/sprite.h"
+
+enum DisplayKind {
+    DISPLAY_TRUE_COLOUR,   // more than 256 colours: every colour shows as it is
+    DISPLAY_256_COLOURS,   // a palette: each colour shows as the nearest of the realized palette
+    DISPLAY_16_COLOURS,    // 16 colours or fewer: each shows as the nearest of the standard ones
+};
+
+// The 16 standard colours of a VGA display, black first.
+extern const RGBQUAD STANDARD_COLOURS[16];
+
+int display_kind_of(HDC dc);           // what the device behind a device context shows
+void set_display_kind(int kind);       // what the sprites are loaded for from now on
+int display_kind();
+
+// On a 16-colour display, each 8-bit frame of the sprite becomes a pattern of the standard
+// colours, once, as it is loaded; on any other display nothing changes.
+void dither_for_display(Sprite* sprite);
+
+// The system's colours while the saver's palettes have the display's static colours: black
+// and white only, so that any window over the scene (the password dialog) stays readable.
+void take_static_colours(HDC screen, HPALETTE palette);
+int give_back_static_colours(HDC screen);
