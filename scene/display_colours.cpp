@@ -31,52 +31,89 @@ static const BYTE BAYER[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-// A colour as a pattern: `high` where the tile's threshold is below `level` (of 64), `low` elsewhere.
+// A colour as a pattern of 16 standard colours, darkest first: the pixel whose tile threshold
+// is t shows the colour at t / 4, so each of the 16 is a fourth of the tile's cells, spread.
 struct Mix {
-    BYTE low, high, level;
+    BYTE colours[16];
 };
 
 static const long long WEIGHT[3] = {3, 4, 2};  // red, green, blue: the eye's unequal sensitivity
-static const long long COARSENESS = 10;
 
-// The mix of two standard colours nearest to the colour, weighing how far apart the two are so
-// that near pairs (a calm pattern) win over distant ones that average out only a little closer.
-// Black is never one of the two: black is the sprites' transparency, and a hole in a figure, or
-// a dot of it, would show what lies behind.
+static long long brightness(int index)
+{
+    const RGBQUAD& q = STANDARD_COLOURS[index];
+    return WEIGHT[0] * q.rgbRed + WEIGHT[1] * q.rgbGreen + WEIGHT[2] * q.rgbBlue;
+}
+
+static long long distance_to(const long long* colour, int index)
+{
+    const RGBQUAD& q = STANDARD_COLOURS[index];
+    const long long value[3] = {q.rgbRed, q.rgbGreen, q.rgbBlue};
+    long long d = 0;
+    for (int i = 0; i < 3; i++)
+        d += WEIGHT[i] * (colour[i] - value[i]) * (colour[i] - value[i]);
+    return d;
+}
+
+// The mix of up to 16 standard colours whose average is nearest the colour: built a colour at a
+// time, each time adding the one that (as many times over as the mix has colours yet, or fewer)
+// brings the average nearest. Black is the sprites' transparency: a dot of it in a figure is a
+// hole through which what lies behind shows. So black is in the mix only of a colour that a
+// 16-colour display shows as black anyway (the faint edge of a glow, which then fades out in
+// sparse dots instead of ending in a hard-edged haze); every other colour stays a colour.
 static Mix mix_for(const RGBQUAD& colour)
 {
-    Mix best = {0, 0, 0};
+    Mix mix = {};
     if (!colour.rgbRed && !colour.rgbGreen && !colour.rgbBlue)
-        return best;  // black stays black
-    const long long c[3] = {colour.rgbRed, colour.rgbGreen, colour.rgbBlue};
-    long long best_cost = -1;
-    for (int a = 1; a < 16; a++) {
-        const long long pa[3] = {STANDARD_COLOURS[a].rgbRed, STANDARD_COLOURS[a].rgbGreen, STANDARD_COLOURS[a].rgbBlue};
-        for (int b = a; b < 16; b++) {
-            const long long pb[3] = {STANDARD_COLOURS[b].rgbRed, STANDARD_COLOURS[b].rgbGreen,
-                                     STANDARD_COLOURS[b].rgbBlue};
-            long long along = 0, length = 0;
-            for (int i = 0; i < 3; i++) {
-                along += WEIGHT[i] * (c[i] - pa[i]) * (pb[i] - pa[i]);
-                length += WEIGHT[i] * (pb[i] - pa[i]) * (pb[i] - pa[i]);
-            }
-            long long level = length ? (64 * along + length / 2) / length : 0;
-            level = level < 0 ? 0 : level > 64 ? 64 : level;
-            // The pattern's coarseness: a tenth of the two colours' own distance, in the same measure.
-            long long cost = 4096 * length / COARSENESS;
-            for (int i = 0; i < 3; i++) {
-                const long long off = 64 * c[i] - (64 * pa[i] + (pb[i] - pa[i]) * level);
-                cost += WEIGHT[i] * off * off;
-            }
-            if (best_cost < 0 || cost < best_cost) {
-                best_cost = cost;
-                best.low = static_cast<BYTE>(a);
-                best.high = static_cast<BYTE>(b);
-                best.level = static_cast<BYTE>(level);
+        return mix;  // black stays black
+    const long long target[3] = {colour.rgbRed, colour.rgbGreen, colour.rgbBlue};
+    int nearest = 0;
+    for (int i = 1; i < 16; i++)
+        if (distance_to(target, i) < distance_to(target, nearest))
+            nearest = i;
+    const int first_candidate = nearest == 0 ? 0 : 1;
+    long long sum[3] = {0, 0, 0};
+    int count = 0;
+    while (count < 16) {
+        long long best_error = -1, best_count = 1;
+        int best = first_candidate;
+        const int most = count == 0 ? 1 : (count < 16 - count ? count : 16 - count);
+        for (int candidate = first_candidate; candidate < 16; candidate++) {
+            const RGBQUAD& q = STANDARD_COLOURS[candidate];
+            const long long value[3] = {q.rgbRed, q.rgbGreen, q.rgbBlue};
+            for (int times = 1; times <= most; times++) {
+                // The average's error, times the square of the mix's size (compared across sizes
+                // by multiplying out, so that no division rounds).
+                const long long size = count + times;
+                long long error = 0;
+                for (int i = 0; i < 3; i++) {
+                    const long long off = sum[i] + times * value[i] - target[i] * size;
+                    error += WEIGHT[i] * off * off;
+                }
+                const long long best_size = count + best_count;
+                if (best_error < 0 || error * best_size * best_size < best_error * size * size) {
+                    best_error = error;
+                    best = candidate;
+                    best_count = times;
+                }
             }
         }
+        const RGBQUAD& chosen = STANDARD_COLOURS[best];
+        for (long long t = 0; t < best_count; t++) {
+            mix.colours[count++] = static_cast<BYTE>(best);
+            sum[0] += chosen.rgbRed;
+            sum[1] += chosen.rgbGreen;
+            sum[2] += chosen.rgbBlue;
+        }
     }
-    return best;
+    // Darkest first, so that the tile's thresholds spread each colour evenly over it.
+    for (int i = 1; i < 16; i++)
+        for (int j = i; j > 0 && brightness(mix.colours[j]) < brightness(mix.colours[j - 1]); j--) {
+            BYTE swap = mix.colours[j];
+            mix.colours[j] = mix.colours[j - 1];
+            mix.colours[j - 1] = swap;
+        }
+    return mix;
 }
 
 // The mixes of the last colour table seen: a sprite's frames share one, so it is worked out once.
@@ -113,8 +150,7 @@ static void dither_frame(HBITMAP bitmap)
     for (int y = 0; y < height; y++) {
         BYTE* row = bits + static_cast<long long>(bottom_up ? height - 1 - y : y) * stride;
         for (int x = 0; x < width; x++) {
-            const Mix& mix = mixes[row[x]];
-            row[x] = BAYER[y & 7][x & 7] < mix.level ? mix.high : mix.low;
+            row[x] = mixes[row[x]].colours[BAYER[y & 7][x & 7] >> 2];
         }
     }
     RGBQUAD standard[256] = {};

@@ -1,10 +1,16 @@
 // test_sprites.cpp --- sprites move and animate over a background without flicker, trails or leaks.
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <set>
 
+#include "girls/catalogue.h"
+#include "girls/settings.h"
 #include "host/host.h"
+#include "scene/cast.h"
+#include "scene/display_colours.h"
 #include "scene/sequence.h"
 #include "scene/sprite.h"
 #include "support/support.h"
@@ -384,4 +390,142 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
         CHECK(deleted == handles[0].size() + handles[1].size() + handles[2].size() + handles[3].size());
     }
     scene.mover = nullptr;
+}
+
+namespace {
+
+// A frame's pixels as a true-colour display shows them: 0xRRGGBB, rows top-down.
+std::vector<uint32_t> shown_pixels(HBITMAP bitmap, int& width, int& height)
+{
+    BITMAP info;
+    REQUIRE(GetObjectA(bitmap, sizeof info, &info) == sizeof info);
+    width = info.bmWidth;
+    height = info.bmHeight;
+    BITMAPINFO wanted = {};
+    wanted.bmiHeader.biSize = sizeof wanted.bmiHeader;
+    wanted.bmiHeader.biWidth = width;
+    wanted.bmiHeader.biHeight = -height;
+    wanted.bmiHeader.biPlanes = 1;
+    wanted.bmiHeader.biBitCount = 32;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &wanted, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (uint32_t& p : pixels)
+        p &= 0xFFFFFF;
+    return pixels;
+}
+
+double distance(uint32_t a, uint32_t b)
+{
+    const double dr = double(a >> 16 & 255) - double(b >> 16 & 255), dg = double(a >> 8 & 255) - double(b >> 8 & 255),
+                 db = double(a & 255) - double(b & 255);
+    return std::sqrt(dr * dr + dg * dg + db * db);
+}
+
+// The nearest of the standard colours, as a 16-colour display shows a colour it is given.
+uint32_t nearest_standard(uint32_t colour)
+{
+    uint32_t best = 0;
+    for (const RGBQUAD& q : STANDARD_COLOURS)
+        if (distance(colour, rgb_of(q)) < distance(colour, best))
+            best = rgb_of(q);
+    return best;
+}
+
+}  // namespace
+
+TEST_CASE("on a 16-colour display each frame becomes a steady pattern of the standard colours")
+{
+    install_sample_girls();
+    scan_girl_modules();
+    Girl = 0;
+    Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+    const char* names[4] = {"girl", "flare", "sky", "banner"};
+    HDC screen = GetDC(nullptr);
+    // Every frame as drawn, then as loaded for a 16-colour display.
+    std::vector<std::vector<uint32_t>> drawn, dithered;
+    std::vector<int> widths, owner;
+    for (int kind : {DISPLAY_TRUE_COLOUR, DISPLAY_16_COLOURS}) {
+        set_display_kind(kind);
+        load_scene_sprites(screen);
+        for (int s = 0; s < 4; s++)
+            for (int i = 0; i < cast[s]->count; i++) {
+                int w, h;
+                (kind == DISPLAY_TRUE_COLOUR ? drawn : dithered).push_back(shown_pixels(cast[s]->frames[i].bitmap, w, h));
+                if (kind == DISPLAY_TRUE_COLOUR) {
+                    widths.push_back(w);
+                    owner.push_back(s);
+                }
+            }
+        destroy_scene_sprites();
+    }
+    set_display_kind(DISPLAY_TRUE_COLOUR);
+    ReleaseDC(nullptr, screen);
+    REQUIRE(dithered.size() == drawn.size());
+    std::set<uint32_t> standard;
+    for (const RGBQUAD& q : STANDARD_COLOURS)
+        standard.insert(rgb_of(q));
+    double dithered_error[4] = {}, nearest_error[4] = {};
+    int tiles[4] = {};
+    for (size_t f = 0; f < drawn.size(); f++) {
+        CAPTURE(f);
+        const std::vector<uint32_t>& before = drawn[f];
+        const std::vector<uint32_t>& after = dithered[f];
+        const int w = widths[f], h = static_cast<int>(before.size()) / w, s = owner[f];
+        int not_standard = 0, black_changed = 0, unsteady = 0;
+        std::map<std::pair<uint32_t, int>, uint32_t> pattern;  // (colour, place in the tile) -> shown
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const uint32_t was = before[size_t(y) * w + x], now = after[size_t(y) * w + x];
+                not_standard += standard.count(now) == 0;
+                // Black stays black; a colour the display shows as a colour never becomes black
+                // (only one it shows as black anyway may, in the sparse dots of a fading glow).
+                black_changed += was == 0 ? now != 0 : now == 0 && nearest_standard(was) != 0;
+                auto key = std::make_pair(was, (y & 7) * 8 + (x & 7));
+                auto known = pattern.find(key);
+                if (known == pattern.end())
+                    pattern[key] = now;
+                else
+                    unsteady += known->second != now;
+            }
+        CHECK(not_standard == 0);
+        CHECK(black_changed == 0);
+        CHECK(unsteady == 0);  // one colour, one pattern, wherever it is in the frame
+        // Seen from a step back (each 8 x 8 tile averaged), the pattern is the picture's colour,
+        // where the nearest standard colour alone is not.
+        for (int ty = 0; ty + 8 <= h; ty += 8)
+            for (int tx = 0; tx + 8 <= w; tx += 8) {
+                double was[3] = {}, now[3] = {}, closest[3] = {};
+                bool colour = true;
+                for (int y = ty; y < ty + 8; y++)
+                    for (int x = tx; x < tx + 8; x++) {
+                        const uint32_t b = before[size_t(y) * w + x];
+                        const uint32_t n = nearest_standard(b);
+                        colour = colour && n != 0;
+                        for (int c = 0; c < 3; c++) {
+                            was[c] += b >> (16 - 8 * c) & 255;
+                            now[c] += after[size_t(y) * w + x] >> (16 - 8 * c) & 255;
+                            closest[c] += n >> (16 - 8 * c) & 255;
+                        }
+                    }
+                if (!colour)
+                    continue;
+                double d = 0, e = 0;
+                for (int c = 0; c < 3; c++) {
+                    d += (was[c] - now[c]) * (was[c] - now[c]);
+                    e += (was[c] - closest[c]) * (was[c] - closest[c]);
+                }
+                dithered_error[s] += std::sqrt(d) / 64;
+                nearest_error[s] += std::sqrt(e) / 64;
+                tiles[s]++;
+            }
+    }
+    for (int s = 0; s < 4; s++) {
+        CAPTURE(std::string(names[s]));
+        REQUIRE(tiles[s] > 0);
+        MESSAGE("16 colours, " << std::string(names[s]) << ": " << tiles[s] << " tiles of colour, each off by "
+                << dithered_error[s] / tiles[s] << " dithered, " << nearest_error[s] / tiles[s] << " as the nearest colours");
+        CHECK(dithered_error[s] < nearest_error[s] / 2);
+    }
 }
