@@ -1,15 +1,20 @@
 // test_recorder.cpp --- the cycle recorder plays the saver's own scene, the same way every time.
+#include <algorithm>
+#include <set>
+
+#include "scene/display_colours.h"
 #include "support/support.h"
 
 namespace {
 
-std::string record(const std::string& folder, const std::string& arguments)
+std::string record(const std::string& folder, const std::string& arguments, const std::string& options = "")
 {
     remove_installed_girls();
     install_sample_girls();
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string output;
-    DWORD status = run_captured("\"" + build_path("record_cycle.exe") + "\" \"" + folder + "\" " + arguments, output);
+    DWORD status = run_captured("\"" + build_path("record_cycle.exe") + "\" " + options + "\"" + folder + "\" " + arguments,
+                                output);
     CHECK(status == 0);
     return output;
 }
@@ -76,4 +81,73 @@ TEST_CASE("the recorder writes one whole cycle, identical on every run")
     }
     clear_folder(first);
     clear_folder(second);
+}
+
+namespace {
+
+// The colours of a recorded frame (a 24-bit file as the recorder writes it), as 0xRRGGBB.
+std::set<uint32_t> colours_of(const std::string& file)
+{
+    std::set<uint32_t> colours;
+    for (size_t at = 54; at + 3 <= file.size(); at += 3)
+        colours.insert(uint32_t(uint8_t(file[at + 2])) << 16 | uint32_t(uint8_t(file[at + 1])) << 8 | uint8_t(file[at]));
+    return colours;
+}
+
+}  // namespace
+
+TEST_CASE("the recorder shows the scene as a 256-colour and a 16-colour display show it")
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "skyflare-record-colours";
+    std::set<uint32_t> standard;
+    for (const RGBQUAD& q : STANDARD_COLOURS)
+        standard.insert(rgb_of(q));
+    // Aurora's own table: the colours the display has while she dances (with its black and white).
+    std::set<uint32_t> hers = {0x000000, 0xFFFFFF};
+    {
+        HMODULE module = LoadLibraryExA(sample_girl_path("lumidoll.aur").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        HBITMAP frame = static_cast<HBITMAP>(LoadImageA(module, "GIRL1", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        REQUIRE(frame != nullptr);
+        HDC memory = CreateCompatibleDC(nullptr);
+        HGDIOBJ previous = SelectObject(memory, frame);
+        RGBQUAD table[256];
+        REQUIRE(GetDIBColorTable(memory, 0, 256, table) == 256);
+        for (int i = 1; i < 255; i++)
+            hers.insert(rgb_of(table[i]));
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        DeleteObject(frame);
+        FreeLibrary(module);
+    }
+    SUBCASE("16 colours: only the standard ones, every tick of the same whole cycle")
+    {
+        clear_folder(folder);
+        CHECK(record(folder, "640 480 lumidoll.aur 0", "--colours 16 ").find("316 frames") != std::string::npos);
+        for (int i = 0; i < 316; i += 15) {
+            char name[32];
+            wsprintfA(name, "\\frame%04d.bmp", i);
+            CAPTURE(i);
+            std::set<uint32_t> shown = colours_of(read_file(folder + name));
+            CHECK(std::includes(standard.begin(), standard.end(), shown.begin(), shown.end()));
+        }
+    }
+    SUBCASE("256 colours: while the ballerina dances under the sky, both show exactly as drawn")
+    {
+        // Her palette holds the sky's colours: on a 256-colour display the whole picture, sky
+        // and girl, is the very one a true-colour display shows.
+        const std::string drawn = folder + "-true";
+        clear_folder(folder);
+        clear_folder(drawn);
+        CHECK(record(folder, "640 480 lumidoll.aur 0", "--colours 256 ").find("316 frames") != std::string::npos);
+        record(drawn, "640 480 lumidoll.aur 0");
+        const std::string shown = read_file(folder + "\\frame0046.bmp");
+        const std::set<uint32_t> colours = colours_of(shown);
+        CHECK(colours.size() > 100);  // the sky is up, in full
+        CHECK(std::includes(hers.begin(), hers.end(), colours.begin(), colours.end()));
+        CHECK(shown == read_file(drawn + "\\frame0046.bmp"));
+        clear_folder(drawn);
+    }
+    clear_folder(folder);
 }

@@ -1,11 +1,15 @@
 // record_cycle.cpp --- plays one whole cycle of the saver's own scene off screen, tick by tick;
 // or photographs the scene full screen, at a given moment, as the saver shows it on this display.
 //
-// Usage: record_cycle OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]
+// Usage: record_cycle [--colours 256|16] OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]
 // Writes OUTDIR\frameNNNN.bmp (24-bit), one picture a tick, from the first tick to the tick
 // on which the cycle is back at its start. The scene is the saver's own: the same sprites,
 // girl modules and choreography, on a screen-sized surface instead of a window, with no
 // waiting between ticks. The same arguments always give the same pictures.
+// With --colours, the surface shows what a palette display shows: at 256 colours an 8-bit
+// surface whose table is the palette the saver realizes (the mover's, with the black and white
+// the system keeps), each colour drawn on it going to the table's nearest; at 16 the standard
+// colours, the frames dithered as the saver dithers them for such a display.
 //
 // Usage: record_cycle --photograph OUT.BMP STATE [GIRL-FILE]
 // Plays the scene in a full-screen window as the saver does, scaled as the saver scales it on
@@ -20,6 +24,7 @@
 #include "girls/settings.h"
 #include "host/host.h"
 #include "scene/cast.h"
+#include "scene/display_colours.h"
 #include "scene/sequence.h"
 #include "scene/stage.h"
 
@@ -111,14 +116,60 @@ static int photograph(const char* path, int state, const char* girl_file)
     return 0;
 }
 
+// The surface a palette display would show: 8 bits a pixel, its table the display's colours.
+static HBITMAP palette_surface(HDC screen, int width, int height, const RGBQUAD* table)
+{
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+    } info = {};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = width;
+    info.header.biHeight = -height;
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biClrUsed = 256;
+    CopyMemory(info.colours, table, sizeof info.colours);
+    void* bits = nullptr;
+    return CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+// The palette the saver realizes on a 256-colour display: the mover's current frame's, except
+// that the system keeps black at the first entry and white at the last.
+static void realized_palette(RGBQUAD* table)
+{
+    const Sprite* mover = scene.mover;
+    const SpriteFrame* frame = mover && mover->frames && mover->count > 0
+                                   ? &mover->frames[mover->frame < mover->count ? mover->frame : mover->count - 1]
+                                   : nullptr;
+    for (int i = 0; i < 256; i++) {
+        table[i].rgbRed = frame ? frame->entries[i].peRed : 0;
+        table[i].rgbGreen = frame ? frame->entries[i].peGreen : 0;
+        table[i].rgbBlue = frame ? frame->entries[i].peBlue : 0;
+        table[i].rgbReserved = 0;
+    }
+    table[0].rgbRed = table[0].rgbGreen = table[0].rgbBlue = 0;
+    table[255].rgbRed = table[255].rgbGreen = table[255].rgbBlue = 255;
+}
+
 int main(int argc, char** argv)
 {
+    int colours = 0;  // 0: true colour
+    if (argc >= 3 && strcmp(argv[1], "--colours") == 0) {
+        colours = atoi(argv[2]);
+        if (colours != 256 && colours != 16) {
+            fprintf(stderr, "record_cycle: --colours is 256 or 16\n");
+            return 2;
+        }
+        argv += 2;
+        argc -= 2;
+    }
     if (argc >= 4 && strcmp(argv[1], "--photograph") == 0) {
         app_instance = GetModuleHandleA(nullptr);
         return photograph(argv[2], atoi(argv[3]), argc > 4 ? argv[4] : nullptr);
     }
     if (argc < 4) {
-        fprintf(stderr, "usage: record_cycle OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]\n"
+        fprintf(stderr, "usage: record_cycle [--colours 256|16] OUTDIR WIDTH HEIGHT [GIRL-FILE] [MODE]\n"
                         "       record_cycle --photograph OUT.BMP STATE [GIRL-FILE]\n");
         return 2;
     }
@@ -137,12 +188,16 @@ int main(int argc, char** argv)
 
     HDC screen = GetDC(nullptr);
     HDC surface = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    RGBQUAD table[256] = {};
+    for (int i = 0; i < 16; i++)
+        table[i] = STANDARD_COLOURS[i];
+    HBITMAP bitmap = colours ? palette_surface(screen, width, height, table) : CreateCompatibleBitmap(screen, width, height);
     ReleaseDC(nullptr, screen);
     HGDIOBJ previous = SelectObject(surface, bitmap);
     RECT all = {0, 0, width, height};
     FillRect(surface, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 
+    set_display_kind(colours == 16 ? DISPLAY_16_COLOURS : colours == 256 ? DISPLAY_256_COLOURS : DISPLAY_TRUE_COLOUR);
     load_scene_sprites(surface);
     scene.screen_width = width;
     scene.screen_height = height;
@@ -150,6 +205,12 @@ int main(int argc, char** argv)
     int frames = 0;
     bool left_start = false;
     for (int tick = 0; tick < 20000; tick++) {
+        // A palette display shows every pixel through the palette realized now, the whole screen
+        // at once: a change of mover changes the colours of all that is on the screen.
+        if (colours == 256) {
+            realized_palette(table);
+            SetDIBColorTable(surface, 0, 256, table);
+        }
         scene_tick(surface);
         if (!save_frame(folder, frames++, surface, bitmap, width, height)) {
             fprintf(stderr, "record_cycle: cannot write into %s\n", folder);
