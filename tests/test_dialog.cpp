@@ -1,11 +1,13 @@
 // test_dialog.cpp --- the configuration dialog, driven through its controls as a user would.
 #include <algorithm>
+#include <set>
 
 #include "girls/catalogue.h"
 #include "girls/config_dialog.h"
 #include "girls/settings.h"
 #include "host/host.h"
 #include "resources/resource_ids.h"
+#include "scene/display_colours.h"
 #include "support/support.h"
 
 namespace {
@@ -377,6 +379,41 @@ TEST_CASE("the logo fills the dialog's lower part, also after being covered and 
         check_logo();
         click(dialog, IDCANCEL);
     });
+}
+
+TEST_CASE("on a 16-colour display the logo shows its own 16 colours, unblended")
+{
+    install_sample_girls();
+    store(0, 0);
+    std::set<uint32_t> standard;
+    for (const RGBQUAD& q : STANDARD_COLOURS)
+        standard.insert(rgb_of(q));
+    auto logo_colours = [&] {
+        std::set<uint32_t> colours;
+        run_dialog([&](HWND dialog) {
+            RECT client, place = logo_place(dialog);
+            GetClientRect(dialog, &client);
+            Surface shown(client.right, client.bottom);
+            capture_window(dialog, shown);
+            for (int y = place.top; y < place.bottom; y++)
+                for (int x = place.left; x < place.right; x++)
+                    colours.insert(shown.at(x, y));
+            click(dialog, IDCANCEL);
+        });
+        return colours;
+    };
+    SUBCASE("true colour: smoothed, with colours between the standard ones")
+    {
+        std::set<uint32_t> colours = logo_colours();
+        CHECK_FALSE(std::includes(standard.begin(), standard.end(), colours.begin(), colours.end()));
+    }
+    SUBCASE("16 colours: each pixel one of the standard colours the logo is drawn in")
+    {
+        SixteenColourDisplay display;
+        std::set<uint32_t> colours = logo_colours();
+        CHECK(colours.size() > 4);
+        CHECK(std::includes(standard.begin(), standard.end(), colours.begin(), colours.end()));
+    }
 }
 
 TEST_CASE("the logo is freed however the dialog ends")

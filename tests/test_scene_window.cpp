@@ -5,6 +5,7 @@
 #include "girls/settings.h"
 #include "host/host.h"
 #include "scene/cast.h"
+#include "scene/display_colours.h"
 #include "scene/scene_window.h"
 #include "scene/sequence.h"
 #include "scene/stage.h"
@@ -278,6 +279,34 @@ TEST_CASE("full screen the palette may use the static colours, and the system's 
         { SceneWindow w(WS_POPUP | WS_VISIBLE, true); }
         CHECK(palette_uses.empty());
         CHECK(system_colours() == before);
+    }
+}
+
+TEST_CASE("on a 16-colour display the scene's frames are the standard colours, full screen and in preview")
+{
+    install_sample_girls();
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    SixteenColourDisplay display;
+    for (bool preview : {false, true}) {
+        CAPTURE(preview);
+        SceneWindow w(WS_POPUP | WS_VISIBLE, preview);
+        for (Sprite* sprite : {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite}) {
+            REQUIRE(sprite->frames[0].bitmap != nullptr);
+            // Her table is the 16 standard colours now, and every pixel one of them.
+            for (int j = 0; j < 256; j++) {
+                const PALETTEENTRY& e = sprite->frames[0].entries[j];
+                const RGBQUAD q = j < 16 ? STANDARD_COLOURS[j] : RGBQUAD{0, 0, 0, 0};
+                CHECK((e.peRed == q.rgbRed && e.peGreen == q.rgbGreen && e.peBlue == q.rgbBlue));
+            }
+            DIBSECTION dib;
+            REQUIRE(GetObjectA(sprite->frames[0].bitmap, sizeof dib, &dib) == sizeof dib);
+            const BYTE* bits = static_cast<const BYTE*>(dib.dsBm.bmBits);
+            int outside = 0;
+            for (int y = 0; y < dib.dsBm.bmHeight; y++)
+                for (int x = 0; x < dib.dsBm.bmWidth; x++)
+                    outside += bits[y * dib.dsBm.bmWidthBytes + x] >= 16;
+            CHECK(outside == 0);
+        }
     }
 }
 

@@ -519,6 +519,22 @@ ImportSpy::~ImportSpy()
         write_slot(slot, original);
 }
 
+static decltype(&GetDeviceCaps) real_device_caps;
+static int WINAPI sixteen_colour_caps(HDC dc, int index)
+{
+    if (index == BITSPIXEL)
+        return 4;
+    if (index == PLANES)
+        return 1;
+    return real_device_caps(dc, index);
+}
+
+SixteenColourDisplay::SixteenColourDisplay()
+    : spy("gdi32.dll", "GetDeviceCaps", reinterpret_cast<void*>(sixteen_colour_caps))
+{
+    real_device_caps = reinterpret_cast<decltype(&GetDeviceCaps)>(spy.original);
+}
+
 DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};

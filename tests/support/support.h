@@ -124,6 +124,13 @@ struct ImportSpy {
     ~ImportSpy();
 };
 
+// While it lives, this program's device contexts say they are of a 16-colour display (4 bits a
+// pixel, one plane), as the VGA driver of the Windows 95 family does; Xvfb has no such depth.
+struct SixteenColourDisplay {
+    ImportSpy spy;
+    SixteenColourDisplay();
+};
+
 // Runs a console program to its end and gives its exit code, with what it printed; one that
 // has not ended within the time-out is ended, and the case fails saying so.
 DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms = 60000);
