@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # own_display.sh --- runs a command on a virtual display of its own: either two monitors side by
 # side (an Xephyr display of two 640 x 480 screens joined by Xinerama, RandR off, or Wine sees
-# one monitor, inside a virtual display), or one screen of a given size. The command finds the
-# display in $DISPLAY.
+# one monitor, inside a virtual display), or one screen of a given size, in true colour or of the
+# depth given (8: a palette display of 256 colours). The command finds the display in $DISPLAY.
 #
-# usage: own_display.sh two-monitors|<width>x<height> <command> [arguments]
+# usage: own_display.sh two-monitors|<width>x<height>[x<depth>] <command> [arguments]
 set -eu
 
 free_display() {
@@ -41,7 +41,11 @@ if [ "$kind" = two-monitors ]; then
     monitors_pid=$!
     wait_display "$shown"
 else
-    Xvfb ":$host" -screen 0 "${kind}x24" -nolisten tcp >/dev/null 2>&1 &
+    case $kind in
+        *x*x*) screen=$kind ;;
+        *) screen=${kind}x24 ;;
+    esac
+    Xvfb ":$host" -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
     host_pid=$!
     wait_display "$host"
     shown=$host

@@ -305,11 +305,23 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
                                : POINT{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
     park_pointer(rest.x, rest.y);
     write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=+1\r\n");
+    const std::vector<COLORREF> colours_before = system_colours_now();
     Saver s("/s");
     HWND window = s.full_screen();
     REQUIRE(window != nullptr);
     // Input goes to the saver once it is the foreground window.
     REQUIRE(wait_until([&] { return GetForegroundWindow() == window; }));
+    // On a palette display the system's colours are black and white while the saver's
+    // palettes hold the static colours: any window over it stays readable. Elsewhere they stay.
+    const std::vector<COLORREF> colours_meanwhile = system_colours_now();
+    REQUIRE(colours_meanwhile.size() == colours_before.size());
+    if (palette_display()) {
+        CHECK(colours_meanwhile[COLOR_BTNFACE] == RGB(255, 255, 255));
+        CHECK(colours_meanwhile[COLOR_BTNTEXT] == RGB(0, 0, 0));
+        CHECK(colours_meanwhile[COLOR_ACTIVECAPTION] == RGB(0, 0, 0));
+    } else {
+        CHECK(colours_meanwhile == colours_before);
+    }
     CHECK((GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
     RECT r;
     GetWindowRect(window, &r);
@@ -362,6 +374,7 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
     // The options go back to the file on the way out, in the saver's own form.
     CHECK(profile_value("Girl") == "1");
     CHECK(profile_value("Mode") == "0");
+    CHECK(system_colours_now() == colours_before);
 }
 
 TEST_CASE("the preview lives in its parent, ignores input and ends when the parent goes")
@@ -563,10 +576,13 @@ TEST_CASE("a fault in the middle of a run withdraws the running state and ends w
     install_password_library("password_stand_in.dll");
     use_password(1);
     clear_stand_in_notes();
+    const std::vector<COLORREF> colours_before = system_colours_now();
     Saver s("\"" + fixture_path("SkyFlareFault.scr") + "\" /s", true);
     REQUIRE(s.wait_window("WindowsScreenSaverClass", "Screen Saver") != nullptr);
     CHECK(s.finish() == static_cast<DWORD>(FAULT_EXIT_CODE));
     CHECK(saver_running_state() == FALSE);
+    // On a palette display the system's colours, black and white while it ran, are back.
+    CHECK(system_colours_now() == colours_before);
     CHECK(stand_in_note("Loads") == 1);  // the verifier was loaded, so the state had been set
 
     RegSetValueExA(debug, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(kept), lstrlenA(kept) + 1);

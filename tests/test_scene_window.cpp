@@ -230,15 +230,6 @@ BOOL WINAPI spy_set_colours(int count, const INT* elements, const COLORREF* colo
     return real_set_colours(count, elements, colours);
 }
 
-// Every system colour, from the scroll bar to the inactive title's gradient.
-std::vector<COLORREF> system_colours()
-{
-    std::vector<COLORREF> colours;
-    for (int element = COLOR_SCROLLBAR; element <= COLOR_GRADIENTINACTIVECAPTION; element++)
-        colours.push_back(GetSysColor(element));
-    return colours;
-}
-
 }  // namespace
 
 TEST_CASE("full screen the palette may use the static colours, and the system's are black and white meanwhile")

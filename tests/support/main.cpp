@@ -1,5 +1,6 @@
 // main.cpp --- the test programs' start: the saver's resources are linked into each of them.
 #define DOCTEST_CONFIG_IMPLEMENT
+#include <stdio.h>
 #include <string.h>
 
 #include "doctest.h"
@@ -96,6 +97,13 @@ static int rerun_as_win98(const char* name)
 
 int main(int argc, char** argv)
 {
+    // Asked by a test of another process's effect on the system's colours: this process reads
+    // them fresh (a Wine process keeps the colours it read first), prints them and ends.
+    if (argc == 2 && strcmp(argv[1], "--print-system-colours") == 0) {
+        for (int element = COLOR_SCROLLBAR; element <= COLOR_GRADIENTINACTIVECAPTION; element++)
+            printf("%lu\n", GetSysColor(element));
+        return 0;
+    }
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     const char* name = strrchr(path, '\\') ? strrchr(path, '\\') + 1 : path;

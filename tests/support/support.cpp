@@ -519,6 +519,35 @@ ImportSpy::~ImportSpy()
         write_slot(slot, original);
 }
 
+std::vector<COLORREF> system_colours()
+{
+    std::vector<COLORREF> colours;
+    for (int element = COLOR_SCROLLBAR; element <= COLOR_GRADIENTINACTIVECAPTION; element++)
+        colours.push_back(GetSysColor(element));
+    return colours;
+}
+
+std::vector<COLORREF> system_colours_now()
+{
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string output;
+    REQUIRE(run_captured("\"" + std::string(self) + "\" --print-system-colours", output) == 0);
+    std::vector<COLORREF> colours;
+    std::istringstream lines(output);
+    for (unsigned long colour; lines >> colour;)
+        colours.push_back(colour);
+    return colours;
+}
+
+bool palette_display()
+{
+    HDC screen = GetDC(nullptr);
+    const bool palette = (GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) != 0;
+    ReleaseDC(nullptr, screen);
+    return palette;
+}
+
 static decltype(&GetDeviceCaps) real_device_caps;
 static int WINAPI sixteen_colour_caps(HDC dc, int index)
 {

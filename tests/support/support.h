@@ -59,6 +59,13 @@ struct Surface {
     void save_bmp(const std::string& path) const;
 };
 
+// Every system colour, from the scroll bar to the inactive title's gradient; as this process
+// sees them, or as a process started now sees them (after another process has changed them).
+std::vector<COLORREF> system_colours();
+std::vector<COLORREF> system_colours_now();
+// Whether the screen is a palette display (256 colours or fewer, through a realized palette).
+bool palette_display();
+
 // Copies what a window shows on the screen (client area) into a surface.
 void capture_window(HWND window, Surface& into);
 // Copies what the screen shows, from the given screen point on, into a surface.
