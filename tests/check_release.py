@@ -268,7 +268,7 @@ def main(argv):
 
     copy = os.path.join(work, 'second-build-elsewhere', 'SkyFlare-copy')
     copy_working_tree(sources, copy)
-    # The copy has no git: it is told the commit's time as any build may be.
+    # The copy is no clone: it is told the commit's time, as any build may be.
     env = dict(os.environ, SOURCE_DATE_EPOCH=str(when), NO_FAKE_STAT='1')
     run_release(os.path.join(copy, 'run'), second, os.path.join(work, 'second.log'), env,
                 clock=('faketime', '-f', '+397d'))
