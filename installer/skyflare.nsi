@@ -1,6 +1,10 @@
 ; skyflare.nsi --- the Sky Flare installer: the saver and its sample girls into the system directory.
 ;
-; makensis -DARCH=x64|x86 -DSAVER=<SkyFlare.scr> -DGIRLS=<folder of lumidoll.*> -DOUTFILE=<setup.exe>
+; makensis -DARCH=x64|x86 -DRC=<resources/skyflare.rc> -DSAVER=<SkyFlare.scr>
+;          -DGIRLS=<folder of lumidoll.*> -DPYTHON=<python3> -DPACKAGE=<tools/release/package.py>
+;          -DOUTFILE=<setup.exe>
+; Run with SOURCE_DATE_EPOCH set to the commit's time, by which the setup and its uninstaller
+; are dated (the build runs it so).
 !if "${ARCH}" == "x64"
   Unicode true
   Target amd64-unicode
@@ -15,14 +19,36 @@
 !include "WinVer.nsh"
 !include "x64.nsh"
 
-Name "Sky Flare"
-Caption "Sky Flare screen saver setup"
+; The version, the maker and the copyright are the saver's own, read from its version record.
+!searchparse /file "${RC}" `VALUE "ProductVersion", "` VERSION `"`
+!searchparse /file "${RC}" `PRODUCTVERSION ` V1 `,` V2 `,` V3 `,` V4 ``
+!searchparse /file "${RC}" `VALUE "CompanyName", "` COMPANY `"`
+!searchparse /file "${RC}" `VALUE "LegalCopyright", "` COPYRIGHT `"`
+
+Name "Sky Flare ${VERSION}"
+Caption "Sky Flare ${VERSION} screen saver setup"
 OutFile "${OUTFILE}"
 InstallDir "${PROGRAMS}\Sky Flare"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+
+; The setup's own version record, which Windows shows in the file's properties.
+VIProductVersion "${V1}.${V2}.${V3}.${V4}"
+VIFileVersion "${V1}.${V2}.${V3}.${V4}"
+VIAddVersionKey "ProductName" "Sky Flare Screen Saver"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "Sky Flare ${VERSION} screen saver setup"
+VIAddVersionKey "CompanyName" "${COMPANY}"
+VIAddVersionKey "LegalCopyright" "${COPYRIGHT}"
+
+; makensis leaves in the PE header what its stub has there: the stub's own build time, and no
+; checksum. The uninstaller (before it is packed into the setup, which writes it out as it is)
+; and then the setup get the commit's time as their time stamp and their checksum filled in.
+!uninstfinalize '"${PYTHON}" "${PACKAGE}" pe-stamp "%1"' = 0
+!finalize '"${PYTHON}" "${PACKAGE}" pe-stamp "%1"' = 0
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\SkyFlare"
 !define DESKTOP_KEY "Control Panel\Desktop"
@@ -160,8 +186,8 @@ Section "Sky Flare"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Sky Flare screen saver"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Sky Flare developers"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.00"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1

@@ -3,6 +3,8 @@
 // Windows 95 family, which chooses its screen saver in SYSTEM.INI.
 #include "support/support.h"
 
+#include <imagehlp.h>
+
 namespace {
 
 const char* const DESKTOP = "Control Panel\\Desktop";
@@ -22,6 +24,40 @@ std::string user_string(const char* key, const char* name)
     LONG found = RegQueryValueExA(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(handle);
     return found == ERROR_SUCCESS ? value : "(none)";
+}
+
+std::string machine_string(const char* key, const char* name)
+{
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return "(no key)";
+    LONG found = RegQueryValueExA(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(handle);
+    return found == ERROR_SUCCESS ? value : "(none)";
+}
+
+// A program's version as its own version record says it.
+std::string product_version(const std::string& path)
+{
+    std::vector<char> record(GetFileVersionInfoSizeA(path.c_str(), nullptr));
+    char* value = nullptr;
+    UINT chars = 0;
+    if (record.empty() || !GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) ||
+        !VerQueryValueA(record.data(), "\\StringFileInfo\\080904b0\\ProductVersion", reinterpret_cast<void**>(&value),
+                        &chars))
+        return "(none)";
+    return value;
+}
+
+DWORD pe_time_stamp(const std::string& path)
+{
+    const std::string file = read_file(path);
+    REQUIRE(file.size() > sizeof(IMAGE_DOS_HEADER));
+    const LONG header = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data())->e_lfanew;
+    REQUIRE(file.size() > header + sizeof(IMAGE_NT_HEADERS32));
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(file.data() + header)->FileHeader.TimeDateStamp;
 }
 
 bool uninstall_entry_exists()
@@ -454,6 +490,15 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     }
     CHECK(uninstall_entry_exists());
     CHECK(file_exists(uninstaller()));
+    // The installed programs list the saver's own version. The uninstaller the setup wrote is
+    // the one the build finished: dated, as the saver is, at the time of the commit built, and
+    // with its checksum filled in.
+    CHECK(machine_string(UNINSTALL, "DisplayVersion") == product_version(installed_saver()));
+    CHECK(pe_time_stamp(uninstaller()) == pe_time_stamp(installed_saver()));
+    DWORD stored = 0, computed = 0;
+    CHECK(MapFileAndCheckSumA(uninstaller().c_str(), &stored, &computed) == CHECKSUM_SUCCESS);
+    CHECK(stored != 0);
+    CHECK(stored == computed);
 
     SUBCASE("the system starts the installed saver full screen, and it finds its girls")
     {
