@@ -349,47 +349,48 @@ static int frame_named(const WCHAR* name, int length)
     return number >= 1 && number <= MODULE_FRAMES ? number : 0;
 }
 
-static void check_titles(const Layout* file, ModuleCheck* check, Offset table)
+// What the saver looks for in one entry of a type's table; false ends the walk of the table.
+typedef bool (*EntryCheck)(const Layout* file, ModuleCheck* check, DWORD name, DWORD target);
+
+static void check_type(const Layout* file, ModuleCheck* check, Offset table, EntryCheck check_entry)
 {
     DWORD count;
     if (!directory_table(file, check, table, &count))
         return;
     for (DWORD i = 0; i < count; i++) {
         DWORD name, target;
-        if (!table_entry(file, table, i, &name, &target))
+        if (!table_entry(file, table, i, &name, &target) || !check_entry(file, check, name, target))
             return;
-        if (!(name & SUBDIRECTORY) && (name & 0xFFFF) == 1)  // block 1: strings 0 to 15
-            check_languages(file, check, target, PART_TITLE, 0);
     }
 }
 
-static void check_frames(const Layout* file, ModuleCheck* check, Offset table)
+static bool check_title_entry(const Layout* file, ModuleCheck* check, DWORD name, DWORD target)
 {
-    DWORD count;
-    if (!directory_table(file, check, table, &count))
-        return;
-    for (DWORD i = 0; i < count; i++) {
-        DWORD name, target;
-        if (!table_entry(file, table, i, &name, &target))
-            return;
-        if (!(name & SUBDIRECTORY))
-            continue;  // a numbered bitmap: no frame of hers
-        Offset at = name & ~SUBDIRECTORY;
-        BYTE bytes[2 + 2 * 6];
-        if (!directory_holds(file, check, at, 2, PART_DIRECTORY) || !read_bytes(file, file->directory + at, bytes, 2))
-            return;
-        WORD length = word_at(bytes, 0);
-        if (!directory_holds(file, check, at, 2 + 2 * static_cast<Offset>(length), PART_DIRECTORY))
-            return;
-        if (length > 6 || !read_bytes(file, file->directory + at, bytes, 2 + 2 * length))
-            continue;
-        WCHAR characters[6];
-        for (int c = 0; c < length; c++)
-            characters[c] = word_at(bytes, 2 + 2 * c);
-        int number = frame_named(characters, length);
-        if (number)
-            check_languages(file, check, target, frame_part(number), number);
-    }
+    if (!(name & SUBDIRECTORY) && (name & 0xFFFF) == 1)  // block 1: strings 0 to 15
+        check_languages(file, check, target, PART_TITLE, 0);
+    return true;
+}
+
+static bool check_frame_entry(const Layout* file, ModuleCheck* check, DWORD name, DWORD target)
+{
+    if (!(name & SUBDIRECTORY))
+        return true;  // a numbered bitmap: no frame of hers
+    Offset at = name & ~SUBDIRECTORY;
+    BYTE bytes[2 + 2 * 6];
+    if (!directory_holds(file, check, at, 2, PART_DIRECTORY) || !read_bytes(file, file->directory + at, bytes, 2))
+        return false;
+    WORD length = word_at(bytes, 0);
+    if (!directory_holds(file, check, at, 2 + 2 * static_cast<Offset>(length), PART_DIRECTORY))
+        return false;
+    if (length > 6 || !read_bytes(file, file->directory + at, bytes, 2 + 2 * length))
+        return true;
+    WCHAR characters[6];
+    for (int c = 0; c < length; c++)
+        characters[c] = word_at(bytes, 2 + 2 * c);
+    int number = frame_named(characters, length);
+    if (number)
+        check_languages(file, check, target, frame_part(number), number);
+    return true;
 }
 
 // The headers: the DOS header's pointer to "PE\0\0", the file header, an optional header of
@@ -499,10 +500,8 @@ int check_module_file(HANDLE handle, ModuleCheck* check)
                         mark_damaged(check, PART_DIRECTORY, FAULT_LEVELS);
                         continue;
                     }
-                    if (type == RT_STRING_ID)
-                        check_titles(&file, check, target & ~SUBDIRECTORY);
-                    else
-                        check_frames(&file, check, target & ~SUBDIRECTORY);
+                    check_type(&file, check, target & ~SUBDIRECTORY,
+                               type == RT_STRING_ID ? check_title_entry : check_frame_entry);
                 }
             }
         }

@@ -224,32 +224,6 @@ TEST_CASE("a girl's frames come from her module and stay drawable after it is re
     }
 }
 
-namespace {
-
-// A bitmap's pixels as 0xRRGGBB, rows top-down, through its own colour table.
-std::vector<uint32_t> pixels_of(HBITMAP bitmap, int& width, int& height)
-{
-    BITMAP info = {};
-    GetObjectA(bitmap, sizeof info, &info);
-    width = info.bmWidth;
-    height = info.bmHeight;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    BITMAPINFO wanted = {};
-    wanted.bmiHeader.biSize = sizeof wanted.bmiHeader;
-    wanted.bmiHeader.biWidth = width;
-    wanted.bmiHeader.biHeight = -height;
-    wanted.bmiHeader.biPlanes = 1;
-    wanted.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(nullptr);
-    int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &wanted, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    CHECK(rows == height);
-    for (uint32_t& pixel : pixels)
-        pixel &= 0xFFFFFF;
-    return pixels;
-}
-
-}  // namespace
 
 // Modules made by the girl maker page from the sample girls' pictures, in the folder the
 // page's test leaves them in: SKYFLARE_PAGE_MODULES, relative to the build tree, holds

@@ -14,29 +14,20 @@ const char* const SECTION = "Screen Saver.SkyFlare";
 const char* const MAPPING = "USR:Control Panel\\Screen Saver.SkyFlare";
 const char* const USER_SETTINGS = "Control Panel\\Screen Saver.SkyFlare";
 
-std::string user_string(const char* key, const char* name)
+std::string registry_string(HKEY root, const char* key, const char* name)
 {
     char value[MAX_PATH] = "";
     DWORD size = sizeof value;
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return "(no key)";
     LONG found = RegQueryValueExA(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(handle);
     return found == ERROR_SUCCESS ? value : "(none)";
 }
 
-std::string machine_string(const char* key, const char* name)
-{
-    char value[MAX_PATH] = "";
-    DWORD size = sizeof value;
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return "(no key)";
-    LONG found = RegQueryValueExA(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(handle);
-    return found == ERROR_SUCCESS ? value : "(none)";
-}
+std::string user_string(const char* key, const char* name) { return registry_string(HKEY_CURRENT_USER, key, name); }
+std::string machine_string(const char* key, const char* name) { return registry_string(HKEY_LOCAL_MACHINE, key, name); }
 
 // A program's version as its own version record says it.
 std::string product_version(const std::string& path)

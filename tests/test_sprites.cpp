@@ -394,28 +394,6 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
 
 namespace {
 
-// A frame's pixels as a true-colour display shows them: 0xRRGGBB, rows top-down.
-std::vector<uint32_t> shown_pixels(HBITMAP bitmap, int& width, int& height)
-{
-    BITMAP info;
-    REQUIRE(GetObjectA(bitmap, sizeof info, &info) == sizeof info);
-    width = info.bmWidth;
-    height = info.bmHeight;
-    BITMAPINFO wanted = {};
-    wanted.bmiHeader.biSize = sizeof wanted.bmiHeader;
-    wanted.bmiHeader.biWidth = width;
-    wanted.bmiHeader.biHeight = -height;
-    wanted.bmiHeader.biPlanes = 1;
-    wanted.bmiHeader.biBitCount = 32;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &wanted, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    for (uint32_t& p : pixels)
-        p &= 0xFFFFFF;
-    return pixels;
-}
-
 double distance(uint32_t a, uint32_t b)
 {
     const double dr = double(a >> 16 & 255) - double(b >> 16 & 255), dg = double(a >> 8 & 255) - double(b >> 8 & 255),
@@ -452,7 +430,7 @@ TEST_CASE("on a 16-colour display each frame becomes a steady pattern of the sta
         for (int s = 0; s < 4; s++)
             for (int i = 0; i < cast[s]->count; i++) {
                 int w, h;
-                (kind == DISPLAY_TRUE_COLOUR ? drawn : dithered).push_back(shown_pixels(cast[s]->frames[i].bitmap, w, h));
+                (kind == DISPLAY_TRUE_COLOUR ? drawn : dithered).push_back(pixels_of(cast[s]->frames[i].bitmap, w, h));
                 if (kind == DISPLAY_TRUE_COLOUR) {
                     widths.push_back(w);
                     owner.push_back(s);

@@ -295,8 +295,9 @@ test('a module opened in the page shows her loop, title and findings, and is reb
   // Files that are no girl module each give a sentence, and the page goes on working.
   const hostile = [
     ['lumidoll.txt', Buffer.from('a letter, not a library\n'), /^lumidoll\.txt is not a girl module: it does not start as a Windows program or library does/],
-    ['lumidoll.cut', original.subarray(0, 1000), /^lumidoll\.cut is not a girl module: it is cut short/],
-    ['lumidoll.dir', pointingPastItsEnd(original), /^lumidoll\.dir is not a girl module: its resource directory points past the end/],
+    ['lumidoll.cut', original.subarray(0, 1000),
+     /^the file ends at byte 1,000, but its resource directory lies beyond it: it was cut short, copy it again$/],
+    ['lumidoll.dir', pointingPastItsEnd(original), /^the file ends at byte [0-9,]+, but its resource directory lies beyond it: it is damaged, copy it again$/],
   ];
   for (const [name, bytes, sentence] of hostile) {
     await openModule(page, { name, buffer: bytes });

@@ -66,6 +66,9 @@ std::vector<COLORREF> system_colours_now();
 // Whether the screen is a palette display (256 colours or fewer, through a realized palette).
 bool palette_display();
 
+// A bitmap's pixels as 0xRRGGBB, rows top-down, through its own colour table.
+std::vector<uint32_t> pixels_of(HBITMAP bitmap, int& width, int& height);
+
 // Copies what a window shows on the screen (client area) into a surface.
 void capture_window(HWND window, Surface& into);
 // Copies what the screen shows, from the given screen point on, into a surface.
