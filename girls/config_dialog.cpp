@@ -1,4 +1,5 @@
-// config_dialog.cpp --- the dialog that chooses one girl or random girls, with the logo below.
+// config_dialog.cpp --- the dialog that chooses one girl or random girls, and the monitors to play
+// on, with the logo below.
 #include "girls/config_dialog.h"
 
 #include "girls/catalogue.h"
@@ -44,6 +45,7 @@ static void on_init(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_SETCURSEL, static_cast<WPARAM>(Girl), 0);
     // In random mode the list still shows the stored girl: the last one the saver picked.
     enable_girl_list(dialog, Mode == 0);
+    CheckDlgButton(dialog, IDC_EVERY_SCREEN, Screens == 1 ? BST_CHECKED : BST_UNCHECKED);
     free_logo();
     logo_bitmap = static_cast<HBITMAP>(LoadImageA(app_instance, MAKEINTRESOURCEA(IDB_LOGO),
                                                   IMAGE_BITMAP, 0, 0,
@@ -93,7 +95,9 @@ static void on_ok(HWND dialog)
     } else {
         Mode = 1;  // the girl stays as read: random mode starts from the last one shown
     }
+    Screens = IsDlgButtonChecked(dialog, IDC_EVERY_SCREEN) == BST_CHECKED ? 1 : 0;
     save_options();
+    save_screens_option();
     free_logo();
     EndDialog(dialog, IDOK);
 }

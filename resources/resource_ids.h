@@ -9,6 +9,7 @@
 #define IDC_RANDOM_GIRLS 1001    /* radio button: a new girl each time she leaves */
 #define IDC_GIRL_LIST 1002       /* drop-down list of the installed girls' titles */
 #define IDC_LOGO_PLACE 1003      /* hidden static control marking where the logo is painted */
+#define IDC_EVERY_SCREEN 1004    /* check box: a scene of its own on every monitor */
 
 #define IDS_DESCRIPTION 1        /* what the display settings list the saver as */
 #define IDS_SHORT_NAME 2

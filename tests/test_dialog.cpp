@@ -232,6 +232,33 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
         CHECK(profile_value("Mode") == "0");
         CHECK(profile_value("Girl") == "2");
     }
+    SUBCASE("Play on every screen shows what Screens holds, and OK keeps the box as it is left")
+    {
+        // A file from before the choice, and hand-written values: only 1 is every screen.
+        for (const char* stored : {"", "1", "2", "0"}) {
+            CAPTURE(stored);
+            write_settings(std::string("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=1\r\n") +
+                           (*stored ? std::string("Screens=") + stored + "\r\n" : std::string()));
+            const bool every = std::string(stored) == "1";
+            INT_PTR result = run_dialog([&](HWND dialog) {
+                CHECK(checked(dialog, IDC_EVERY_SCREEN) == every);
+                CHECK(IsWindowEnabled(GetDlgItem(dialog, IDC_EVERY_SCREEN)));
+                click(dialog, IDC_EVERY_SCREEN);
+                CHECK(checked(dialog, IDC_EVERY_SCREEN) == !every);
+                click(dialog, IDOK);
+            });
+            CHECK(result == 1);
+            CHECK(profile_value("Screens") == (every ? "0" : "1"));
+            CHECK(profile_value("Mode") == "0");
+            CHECK(profile_value("Girl") == "1");
+        }
+        std::string before = read_settings();
+        run_dialog([&](HWND dialog) {
+            click(dialog, IDC_EVERY_SCREEN);
+            click(dialog, IDCANCEL);
+        });
+        CHECK(read_settings() == before);
+    }
     SUBCASE("Single Girl, another title and Cancel leave the file as it was")
     {
         store(1, 0);

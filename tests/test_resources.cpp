@@ -379,11 +379,11 @@ TEST_CASE("dialog 2003 is the configuration dialog's template, control by contro
     CHECK(r.dword() == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
     CHECK(r.dword() == 0);  // no extended style
     WORD controls = r.word();
-    CHECK(controls == 6);
+    CHECK(controls == 7);
     CHECK(r.signed_word() == 0);
     CHECK(r.signed_word() == 0);
     CHECK(r.signed_word() == 211);
-    CHECK(r.signed_word() == 102);
+    CHECK(r.signed_word() == 111);
     CHECK(r.name_or_ordinal() == "");  // no menu
     CHECK(r.name_or_ordinal() == "");  // the standard dialog class
     CHECK(r.text() == "Screen Glimmer");
@@ -402,9 +402,10 @@ TEST_CASE("dialog 2003 is the configuration dialog's template, control by contro
         {1000, "#128", "&Single Girl", WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 7, 47, 10},
         {1001, "#128", "&Random Girls", WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE, 83, 7, 58, 10},
         {1002, "#133", "", WS_CHILD | CBS_DROPDOWNLIST | WS_VSCROLL | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 29, 134, 53},
+        {1004, "#128", "Play on &every screen", WS_CHILD | BS_AUTOCHECKBOX | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 46, 197, 10},
         {1, "#128", "OK", WS_CHILD | BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 154, 7, 50, 14},
         {2, "#128", "Cancel", WS_CHILD | BS_PUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 154, 24, 50, 14},
-        {1003, "#130", "", WS_CHILD | SS_LEFT | WS_DISABLED | WS_GROUP, 0, 51, 211, 50},
+        {1003, "#130", "", WS_CHILD | SS_LEFT | WS_DISABLED | WS_GROUP, 0, 60, 211, 50},
     };
     for (const Control& want : expected) {
         CAPTURE(want.id);
