@@ -8,6 +8,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "check_words.h"
 #include "girls/module_file.h"
 #include "scene/sprite.h"
 #include "sky_range.h"
@@ -15,7 +16,13 @@
 static const int FRAMES = MODULE_FRAMES;
 static const int MAX_NAME = 12;
 static const int MAX_TITLE = 39;
-static const long long MAX_FRAME_PIXELS = 2048LL * 2048;  // as the kit: a frame of 2048 x 2048
+static const long long MAX_FRAME_SIDE = 2048;  // as the kit: a frame of 2048 x 2048
+static const long long MAX_FRAME_PIXELS = MAX_FRAME_SIDE * MAX_FRAME_SIDE;
+
+// One line of the report: a label ("module", "title", "GIRL5"...) and what it says; or a line
+// that names its part itself.
+static void say(const std::string& label, const std::string& text) { printf("%s: %s\n", label.c_str(), text.c_str()); }
+static void say(const std::string& line) { printf("%s\n", line.c_str()); }
 
 static bool module_name_fits(const char* name)
 {
@@ -63,30 +70,30 @@ static bool holds_sky(HBITMAP bitmap)
 // What a failed open of the module means for its author, in place of a bare error number.
 static void say_unopened(DWORD error, const char* name)
 {
-    char reason[256] = "";
+    std::string reason;
     switch (error) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        lstrcpyA(reason, "no permission, or another program is writing it");
+        reason = sentence::reasonNoPermission;
         break;
     case ERROR_BAD_EXE_FORMAT:
     case ERROR_FILE_INVALID:
     case ERROR_INVALID_EXE_SIGNATURE:
     case ERROR_EXE_MARKED_INVALID:
     case ERROR_BAD_FORMAT:
-        lstrcpyA(reason, "the system does not take it for a library");
+        reason = sentence::reasonNotLibrary;
         break;
-    default:
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
-                       sizeof reason, nullptr);
-        for (char* end = reason + strlen(reason); end > reason && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == '.'); )
+    default: {
+        char text[256] = "";
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                       sizeof text, nullptr);
+        for (char* end = text + strlen(text); end > text && (end[-1] == '\n' || end[-1] == '\r' || end[-1] == '.'); )
             *--end = '\0';
-        if (!reason[0])
-            wsprintfA(reason, "system error %lu", error);
+        reason = text[0] ? std::string(text) : words(sentence::reasonSystemError, {{"number", std::to_string(error)}});
         break;
     }
-    printf("module: %s cannot be opened (%s): the saver lists it as \"(%s cannot be read)\" and shows no girl\n",
-           name, reason, name);
+    }
+    say("module", words(sentence::cannotOpen, {{"file", name}, {"reason", reason}}));
 }
 
 // The title as the configuration dialog shows it: the module's text in the system's code page.
@@ -111,159 +118,20 @@ static void say_title(const char* title, int length)
     printf("title: \"%s\" (%d characters, code page %u)\n", utf8, length, GetACP());
 }
 
-// A count of bytes as a person reads it: 404,652.
-static void format_count(char* out, unsigned long long value)
-{
-    char digits[32];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    int at = 0;
-    for (int i = n - 1; i >= 0; i--) {
-        out[at++] = digits[i];
-        if (i > 0 && i % 3 == 0)
-            out[at++] = ',';
-    }
-    out[at] = '\0';
-}
-
-// "its frames GIRL14 to GIRL17 and its title": the parts of a mask, frames as runs.
-static void name_parts(char* out, DWORD parts, bool* plural)
-{
-    const char* items[4];
-    char frames[256] = "";
-    int count = 0, frame_count = 0;
-    if (parts & PART_HEADERS)
-        items[count++] = "its headers";
-    if (parts & PART_DIRECTORY)
-        items[count++] = "its resource directory";
-    for (int n = 1; n <= FRAMES; n++) {
-        if (!(parts & frame_part(n)))
-            continue;
-        int last = n;
-        while (last < FRAMES && (parts & frame_part(last + 1)))
-            last++;
-        frame_count += last - n + 1;
-        char run[32];
-        if (last == n)
-            wsprintfA(run, "GIRL%d", n);
-        else if (last == n + 1)
-            wsprintfA(run, "GIRL%d, GIRL%d", n, last);
-        else
-            wsprintfA(run, "GIRL%d to GIRL%d", n, last);
-        if (frames[0])
-            lstrcatA(frames, ", ");
-        lstrcatA(frames, run);
-        n = last;
-    }
-    char frame_item[300];
-    if (frame_count) {
-        wsprintfA(frame_item, "its frame%s %s", frame_count > 1 ? "s" : "", frames);
-        items[count++] = frame_item;
-    }
-    if (parts & PART_TITLE)
-        items[count++] = "its title";
-    out[0] = '\0';
-    for (int i = 0; i < count; i++) {
-        if (i > 0)
-            lstrcatA(out, i == count - 1 ? " and " : ", ");
-        lstrcatA(out, items[i]);
-    }
-    *plural = count > 1 || frame_count > 1 || (parts & PART_HEADERS);
-}
-
-// What is wrong with a damaged part, in the words the girl maker page uses too.
-static void say_damaged(int bit, const ModuleCheck& check)
-{
-    char part[32];
-    if (bit == 17)
-        lstrcpyA(part, "title");
-    else if (bit == 18)
-        lstrcpyA(part, "headers");
-    else if (bit == 19)
-        lstrcpyA(part, "resource directory");
-    else
-        wsprintfA(part, "GIRL%d", bit + 1);
-    const FrameFacts* facts = bit < FRAMES ? &check.frames[bit] : nullptr;
-    switch (check.fault[bit]) {
-    case FAULT_HEADER_FORM:
-        printf("%s: damaged: they are not a Windows library's\n", part);
-        break;
-    case FAULT_NO_SECTION:
-        printf("%s: damaged: it lies in none of the file's sections\n", part);
-        break;
-    case FAULT_OUTSIDE_SECTION:
-        printf("%s: damaged: it points outside its own section\n", part);
-        break;
-    case FAULT_LEVELS:
-        printf("%s: damaged: it is not of the three levels a library's has\n", part);
-        break;
-    case FAULT_ORDER:
-        printf("%s: damaged: its entries are out of the order the system looks them up in\n", part);
-        break;
-    case FAULT_STRING_SHORT:
-        printf("%s: damaged: string 1 runs past the end of its string table\n", part);
-        break;
-    case FAULT_BITMAP_HEADER:
-        printf("%s: damaged: its bitmap header has a size no bitmap has\n", part);
-        break;
-    case FAULT_BITMAP_SIZE:
-        printf("%s: damaged: it claims a size of %lld x %lld pixels\n", part, facts->width, facts->height);
-        break;
-    case FAULT_BITMAP_BITS:
-        printf("%s: damaged: it claims %d bits a pixel, which no bitmap has\n", part, facts->bits);
-        break;
-    case FAULT_BITMAP_COMPRESSED:
-        printf("%s: damaged: it is compressed, which the saver does not read\n", part);
-        break;
-    case FAULT_BITMAP_COLOURS:
-        printf("%s: damaged: it claims %d colours in its table\n", part, facts->colours);
-        break;
-    default:
-        printf("%s: damaged: its colour table or pixels run past the end of its resource\n", part);
-        break;
-    }
-}
-
 // Every sentence for a module the saver will not read.
 static void say_unreadable_module(const ModuleCheck& check, const char* name)
 {
-    switch (check.library_fault) {
-    case LIBRARY_EMPTY:
-        printf("module: %s is not a girl module: the file is empty\n", name);
-        return;
-    case LIBRARY_NO_START:
-        printf("module: %s is not a girl module: it does not start as a Windows program or library does\n", name);
-        return;
-    case LIBRARY_NO_HEADER:
-        printf("module: %s is not a girl module: it has no Windows library header\n", name);
-        return;
-    case LIBRARY_TOO_LARGE:
-        printf("module: %s is not a girl module: it is larger than 4 GB\n", name);
-        return;
-    default:
-        break;
-    }
-    if (check.cut) {
-        char size[32], parts[512];
-        bool plural;
-        format_count(size, check.file_size);
-        name_parts(parts, check.cut, &plural);
-        printf("module: the file ends at byte %s, but %s %s beyond it: %s\n", size, parts, plural ? "lie" : "lies",
-               check.shorter_than_sections ? "it was cut short, copy it again" : "it is damaged, copy it again");
-    }
-    static const int order[PART_COUNT] = {18, 19, 17, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    for (int bit : order)
-        if (check.damaged & (1u << bit))
-            say_damaged(bit, check);
+    for (const std::string& line : unreadable_lines(check, name))
+        printf("%s\n", line.c_str());
 }
 
+// Her title as the system reads it: as long as a string resource can be (65,535 characters, each
+// up to two bytes in the system's code page), so that even a title far too long is shown whole.
 struct TitleRead {
-    char title[256];
+    char title[2 * 65535 + 1];
     int length;
 };
+static TitleRead title_read;
 
 static void read_title(HMODULE module, void* read)
 {
@@ -289,7 +157,8 @@ static void free_frames(SpriteFrame* frames)
 static bool say_readable_module(HMODULE module, const ModuleCheck& check, const char* name, bool* read_faulted)
 {
     bool good = true;
-    TitleRead title = {};
+    TitleRead& title = title_read;
+    title.title[0] = '\0';
     SpriteFrame frames[FRAMES] = {};
     *read_faulted = !read_module_guarded(module, check.file_size, read_title, &title) ||
                     !read_module_guarded(module, check.file_size, read_frames, frames);
@@ -297,13 +166,14 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
         free_frames(frames);
         return false;
     }
-    printf("module: readable\n");
+    say("module", sentence::readable);
     if (!(check.present & PART_TITLE)) {
-        printf("title: the title (string 1) is missing: the dialog shows an empty line\n");
+        say("title", sentence::titleMissing);
         good = false;
     } else if (check.title_length > MAX_TITLE) {
-        printf("title: \"%s\" has %d characters; the dialog shows only the first %d\n", title.title, check.title_length,
-               MAX_TITLE);
+        say("title", words(sentence::titleTooLong, {{"title", title.title},
+                                                    {"length", std::to_string(check.title_length)},
+                                                    {"most", std::to_string(MAX_TITLE)}}));
         good = false;
     } else {
         say_title(title.title, check.title_length);
@@ -313,37 +183,42 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
     int not_black = 0;
     for (int i = 0; i < FRAMES; i++) {
         const FrameFacts& facts = check.frames[i];
+        const std::string n = std::to_string(i + 1), label = "GIRL" + n;
         if (!(check.present & frame_part(i + 1))) {
-            printf("GIRL%d: missing: this frame shows nothing\n", i + 1);
+            say(words(sentence::frameMissing, {{"n", n}}));
             good = false;
             continue;
         }
         if (facts.width * facts.height > MAX_FRAME_PIXELS) {
-            printf("GIRL%d: %lld x %lld pixels is larger than this kit handles (at most 2048 x 2048)\n", i + 1,
-                   facts.width, facts.height);
+            say(label, words(sentence::frameTooLarge, {{"width", std::to_string(facts.width)},
+                                                       {"height", std::to_string(facts.height)},
+                                                       {"most", std::to_string(MAX_FRAME_SIDE)}}));
             good = false;
             continue;
         }
         bool eight_bit = facts.bits == 8 && facts.colours == 256;
         if (!eight_bit) {
-            printf("GIRL%d: %d-bit with %d colours: it must be 8-bit with 256 colours\n", i + 1, facts.bits,
-                   facts.colours);
+            say(words(sentence::frameNotEightBit, {{"n", n}, {"bits", std::to_string(facts.bits)},
+                                                   {"colours", std::to_string(facts.colours)}}));
             good = false;
         } else if (i > 0 && (facts.width != width || facts.height != height)) {
-            printf("GIRL%d: %lld x %lld, not the size of GIRL1 (%lld x %lld): it is shown at GIRL1's size\n", i + 1,
-                   facts.width, facts.height, width, height);
+            say(words(sentence::frameOtherSize, {{"n", n}, {"width", std::to_string(facts.width)},
+                                                 {"height", std::to_string(facts.height)},
+                                                 {"firstWidth", std::to_string(width)},
+                                                 {"firstHeight", std::to_string(height)}}));
             good = false;
         } else {
-            printf("GIRL%d: 8-bit, 256 colours, %lld x %lld\n", i + 1, facts.width, facts.height);
+            say(words(sentence::frameShown, {{"n", n}, {"width", std::to_string(facts.width)},
+                                             {"height", std::to_string(facts.height)}}));
         }
         if (frames[i].bitmap && !background_is_black(frames[i].bitmap, static_cast<int>(facts.width),
                                                      static_cast<int>(facts.height))) {
-            printf("GIRL%d: not surrounded by pure black: its rectangle will show on the screen\n", i + 1);
+            say(words(sentence::frameNotOnBlack, {{"n", n}}));
             not_black++;
         }
     }
     if (!(check.present & frame_part(1)) || width * height > MAX_FRAME_PIXELS) {
-        printf("GIRL1: %s has no GIRL1 that can be shown: the saver shows nothing of her\n", name);
+        say("GIRL1", words(sentence::noFirstFrame, {{"file", name}}));
         good = false;
     }
     bool sky = true;
@@ -351,13 +226,12 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
         if (frames[i].bitmap && check.frames[i].bits == 8 && !holds_sky(frames[i].bitmap))
             sky = false;
     if (!sky)
-        printf("colours: her colour table lacks the sky's colours at entries %d to 255: on a 256-colour display the "
-               "sky shows in her colours while she dances\n", SKY_FIRST);
+        say("colours", words(sentence::lacksSky, {{"first", std::to_string(SKY_FIRST)}}));
     if (not_black == 0)
-        printf("background: pure black around every frame\n");
+        say("background", sentence::backgroundBlack);
     else
-        printf("background: %d of the %d frames are not surrounded by pure black (named above): a warning\n",
-               not_black, FRAMES);
+        say("background", words(sentence::backgroundNotBlack, {{"count", std::to_string(not_black)},
+                                                               {"frames", std::to_string(FRAMES)}}));
     free_frames(frames);
     return good;
 }
@@ -370,22 +244,24 @@ static int check_one(const char* path)
 
     WIN32_FILE_ATTRIBUTE_DATA file;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &file)) {
-        printf("file: %s does not exist: there is nothing to check\n", path);
+        say("file", words(sentence::fileMissing, {{"path", path}}));
         return 1;
     }
     if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        printf("file: %s is a folder, not a module: the saver lists it as \"(%s cannot be read)\" and shows no girl\n",
-               path, name);
+        say("file", words(sentence::fileIsFolder, {{"path", path}, {"file", name}}));
         return 1;
     }
     const bool found = module_name_fits(name);
     if (found)
-        printf("name: %s fits (lumidoll.*, %d characters)\n", name, static_cast<int>(strlen(name)));
+        say("name", words(sentence::nameFits, {{"file", name}, {"length", std::to_string(strlen(name))}}));
     else
-        printf("name: %s will not be found: it must be lumidoll. and 1 to 3 characters, 12 at most\n", name);
+        say("name", words(sentence::nameNotFound, {{"file", name}}));
 
-    char full[MAX_PATH];
-    GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    // As long as a path the system can name (beyond MAX_PATH with the \\?\ prefix).
+    static char full[32768];
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full)
+        lstrcpynA(full, path, sizeof full);
     OpenModule opened;
     bool good = false, readable = false;
     if (!open_module(full, &opened) && !opened.file) {
@@ -399,19 +275,15 @@ static int check_one(const char* path)
         good = say_readable_module(opened.module, opened.check, name, &faulted);
         readable = !faulted;
         if (faulted)
-            printf("module: a fault while the system read it was caught: the saver lists it as \"(%s cannot be "
-                   "read)\" and shows no girl\n", name);
+            say("module", words(sentence::readFaulted, {{"file", name}}));
     }
     close_module(&opened);
     if (!found)
-        printf("verdict: the saver will not find this girl at all: her file name must be lumidoll. and 1 to 3 "
-               "characters\n");
+        say("verdict", sentence::verdictNotFound);
     else if (!readable)
-        printf("verdict: the saver cannot read this file: it lists it as \"(%s cannot be read)\" and shows no girl\n",
-               name);
+        say("verdict", words(sentence::verdictUnreadable, {{"file", name}}));
     else
-        printf("%s\n", good ? "verdict: the saver shows this girl completely"
-                            : "verdict: the saver will not show this girl completely");
+        say("verdict", good ? sentence::verdictComplete : sentence::verdictIncomplete);
     return good && found ? 0 : 1;
 }
 

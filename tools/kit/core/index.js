@@ -19,10 +19,11 @@
 import { decodeDib } from './dib.js';
 import { packedDib8 } from './dib.js';
 import { writeLibrary } from './library.js';
-import { checkModule, unreadableSentences, unreadableVerdict } from './module.js';
+import { checkModule, PART_TITLE, unreadableSentences, unreadableVerdict } from './module.js';
 import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pad, pictureLimits, pictureTooLarge, place,
          stretch } from './pictures.js';
 import { quantise, SKY } from './quantise.js';
+import { sentence } from './sentences.js';
 import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
 
 export { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures };
@@ -172,13 +173,13 @@ function readModule(bytes, fileName) {
     findings.push({ severity: 'refused', text: unreadableVerdict(fileName) });
     return { findings, refused: true };
   }
-  const { title } = check;
+  const title = check.present.has(PART_TITLE) ? check.title : undefined;
   if (!title) {
-    findings.push({ severity: 'refused', text: 'the title (string 1) is missing: the dialog shows an empty line' });
+    findings.push({ severity: 'refused', text: sentence('titleMissing') });
   } else {
     // Counted as the module stores it, in UTF-16 characters, as the saver's check counts it.
-    if (title.length > MAX_TITLE)
-      findings.push({ severity: 'refused', text: `the title "${title}" has ${title.length} characters; the dialog shows only the first ${MAX_TITLE}` });
+    if (check.titleLength > MAX_TITLE)
+      findings.push({ severity: 'refused', text: sentence('titleTooLong', { title, length: check.titleLength, most: MAX_TITLE }) });
     findings.push(...checkTitle(title).filter((f) => f.severity !== 'refused'));
   }
   const decoded = [];
@@ -186,7 +187,7 @@ function readModule(bytes, fileName) {
   for (let i = 1; i <= FRAMES; i++) {
     const facts = check.frames[i - 1];
     if (!check.present.has(i - 1)) {
-      findings.push({ severity: 'refused', frame: i, text: `GIRL${i}: missing: this frame shows nothing` });
+      findings.push({ severity: 'refused', frame: i, text: sentence('frameMissing', { n: i }) });
       decoded.push(null);
       continue;
     }
@@ -199,23 +200,21 @@ function readModule(bytes, fileName) {
     }
     if (i === 1) ({ width, height } = frame);
     if (frame.bits !== 8 || (frame.colours !== 256))
-      findings.push({ severity: 'refused', frame: i,
-                      text: `GIRL${i}: ${frame.bits}-bit with ${frame.colours} colours: it must be 8-bit with 256 colours` });
+      findings.push({ severity: 'refused', frame: i, text: sentence('frameNotEightBit', { n: i, bits: frame.bits, colours: frame.colours }) });
     else if (i > 1 && width && (frame.width !== width || frame.height !== height))
       findings.push({ severity: 'refused', frame: i,
-                      text: `GIRL${i}: ${frame.width} x ${frame.height}, not the size of GIRL1 (${width} x ${height}): it is shown at GIRL1's size` });
+                      text: sentence('frameOtherSize', { n: i, width: frame.width, height: frame.height, firstWidth: width, firstHeight: height }) });
     if (!blackBorder(frame.rgba, frame.width, frame.height))
-      findings.push({ severity: 'warning', frame: i, text: `GIRL${i}: not surrounded by pure black: its rectangle will show on the screen` });
+      findings.push({ severity: 'warning', frame: i, text: sentence('frameNotOnBlack', { n: i }) });
     decoded.push(frame);
   }
   // She still plays; but while she dances the saver draws the sky with her palette, which then
   // only approximates the sky's colours.
   if (decoded.some((frame) => frame && frame.bits === 8 && !holdsSky(frame.palette)))
-    findings.push({ severity: 'warning', text: `her colour table lacks the sky's colours at entries ${SKY.first} to 255: ` +
-                                               'on a 256-colour display the sky shows in her colours while she dances' });
+    findings.push({ severity: 'warning', text: sentence('lacksSky', { first: SKY.first }) });
   const refused = findings.some((f) => f.severity === 'refused');
   if (!decoded[0]) {
-    findings.push({ severity: 'refused', text: `${fileName} has no GIRL1 that can be shown: the saver shows nothing of her` });
+    findings.push({ severity: 'refused', text: sentence('noFirstFrame', { file: fileName }) });
     return { title, findings, refused: true };
   }
   const frames = decoded.map((frame) => {

@@ -1,12 +1,13 @@
 // pictures.js --- an author's pictures made into frames: transparency to black, one size for all
 // (stretched or padded when she says so), and whether each frame's border is pure black.
+import { sentence } from './sentences.js';
 
 export const MAX_PICTURE_SIDE = 2048;
 
 /** The sentence for a picture too large to handle, or null when it fits. */
 export function pictureTooLarge(width, height) {
   if (width <= MAX_PICTURE_SIDE && height <= MAX_PICTURE_SIDE) return null;
-  return `${width} x ${height} pixels is larger than this kit handles (at most ${MAX_PICTURE_SIDE} x ${MAX_PICTURE_SIDE})`;
+  return sentence('frameTooLarge', { width, height, most: MAX_PICTURE_SIDE });
 }
 
 /** A picture's pixels over black: what is transparent becomes the transparent black, a part
