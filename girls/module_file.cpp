@@ -1,6 +1,8 @@
 // module_file.cpp --- checks a girl module file part by part before the system reads it.
 #include "girls/module_file.h"
 
+#include <stddef.h>
+
 typedef unsigned long long Offset;  // file offsets and lengths, wide enough that no sum wraps
 
 // The file is read through one small window: nothing is allocated, and nothing is read twice
@@ -11,20 +13,22 @@ static Offset window_at;
 static DWORD window_length;
 
 // The file being checked and what its headers say, for the walk through its directory.
+static const DWORD RT_STRING_ID = 6, RT_BITMAP_ID = 2;  // RT_STRING and RT_BITMAP, as numbers
+
 struct Layout {
     HANDLE file;
     Offset size;
-    Offset section_table;     // where the 40-byte section headers start
+    Offset section_table;     // where the section headers start
     WORD sections;
-    Offset directory;         // where the resource directory starts
+    DWORD directory_address;  // the resource directory's address in the module
+    WORD home;                // the section that holds it (its index)
+    IMAGE_SECTION_HEADER home_section;
+    Offset directory;         // where the resource directory starts in the file
     Offset section_end;       // where the raw data of the directory's section ends
 };
 
-static const WORD RT_STRING_ID = 6;
-static const WORD RT_BITMAP_ID = 2;
-static const DWORD SUBDIRECTORY = 0x80000000u;
-
-// `length` bytes at `offset` of the file, which the caller has found inside it.
+// `length` bytes at `offset` of the file, which the caller has found inside it; false when the
+// system could not give them.
 static bool read_bytes(const Layout* file, Offset offset, void* into, DWORD length)
 {
     if (length > sizeof window || offset + length > file->size)
@@ -48,19 +52,26 @@ static bool read_bytes(const Layout* file, Offset offset, void* into, DWORD leng
     return true;
 }
 
-static WORD word_at(const BYTE* bytes, int at) { return static_cast<WORD>(bytes[at] | (bytes[at + 1] << 8)); }
-static DWORD dword_at(const BYTE* bytes, int at)
-{
-    return static_cast<DWORD>(bytes[at]) | (static_cast<DWORD>(bytes[at + 1]) << 8) |
-           (static_cast<DWORD>(bytes[at + 2]) << 16) | (static_cast<DWORD>(bytes[at + 3]) << 24);
-}
-
 static void mark_damaged(ModuleCheck* check, DWORD part, PartFault fault)
 {
     for (int bit = 0; bit < PART_COUNT; bit++)
         if ((part & (1u << bit)) && !(check->damaged & (1u << bit)))
             check->fault[bit] = static_cast<unsigned char>(fault);
     check->damaged |= part;
+}
+
+// A part's bytes: past the end of the file the part is cut; a read the system cannot make leaves
+// it unread, which is damage, never a sound part.
+static bool read_part(const Layout* file, ModuleCheck* check, Offset offset, void* into, DWORD length, DWORD part)
+{
+    if (offset + length > file->size) {
+        check->cut |= part;
+        return false;
+    }
+    if (read_bytes(file, offset, into, length))
+        return true;
+    mark_damaged(check, part, FAULT_UNREAD);
+    return false;
 }
 
 // Whether `length` bytes at the directory-relative offset lie in the directory's section as far
@@ -79,85 +90,120 @@ static bool directory_holds(const Layout* file, ModuleCheck* check, Offset at, O
     return true;
 }
 
-// The file offset of an address in the module, through the section whose raw data holds it.
-static bool file_offset_of(const Layout* file, DWORD address, Offset* offset, Offset* section_end)
+// Bytes of the directory, once found to lie in it.
+static bool read_directory(const Layout* file, ModuleCheck* check, Offset at, void* into, DWORD length)
+{
+    return directory_holds(file, check, at, length, PART_DIRECTORY) &&
+           read_part(file, check, file->directory + at, into, length, PART_DIRECTORY);
+}
+
+// The section that holds an address, as the system finds it: the first in the table whose raw
+// data spans it, the end reckoned in 32 bits as the system adds it (the headers' check has
+// refused a section whose sum wraps). 0 when none does, -1 when its header could not be read.
+static int find_section(const Layout* file, ModuleCheck* check, DWORD address, WORD* index,
+                        IMAGE_SECTION_HEADER* section)
 {
     for (WORD i = 0; i < file->sections; i++) {
-        BYTE header[40];
-        if (!read_bytes(file, file->section_table + 40u * i, header, sizeof header))
-            return false;
-        DWORD start = dword_at(header, 12), raw_size = dword_at(header, 16), raw_at = dword_at(header, 20);
-        if (address >= start && static_cast<Offset>(address) - start < raw_size) {
-            *offset = static_cast<Offset>(raw_at) + (address - start);
-            if (section_end)
-                *section_end = static_cast<Offset>(raw_at) + raw_size;
-            return true;
+        if (!read_part(file, check, file->section_table + sizeof *section * i, section, sizeof *section, PART_HEADERS))
+            return -1;
+        if (address >= section->VirtualAddress &&
+            address < static_cast<DWORD>(section->VirtualAddress + section->SizeOfRawData)) {
+            *index = i;
+            return 1;
         }
     }
-    return false;
+    return 0;
 }
 
 // String 1 is the second string of block 1: a length and that many UTF-16 characters each.
 static void check_title_data(const Layout* file, ModuleCheck* check, Offset at, DWORD size)
 {
-    BYTE bytes[2];
-    if (size < 2 || !read_bytes(file, at, bytes, 2)) {
+    WORD length;
+    if (size < sizeof length) {
         mark_damaged(check, PART_TITLE, FAULT_STRING_SHORT);
         return;
     }
-    Offset second = 2 + 2 * static_cast<Offset>(word_at(bytes, 0));
-    if (second + 2 > size || !read_bytes(file, at + second, bytes, 2)) {
+    if (!read_part(file, check, at, &length, sizeof length, PART_TITLE))
+        return;
+    const Offset second = sizeof length + 2 * static_cast<Offset>(length);
+    if (second + sizeof length > size) {
         mark_damaged(check, PART_TITLE, FAULT_STRING_SHORT);
         return;
     }
-    WORD length = word_at(bytes, 0);
-    if (second + 2 + 2 * static_cast<Offset>(length) > size) {
+    if (!read_part(file, check, at + second, &length, sizeof length, PART_TITLE))
+        return;
+    if (second + sizeof length + 2 * static_cast<Offset>(length) > size) {
         mark_damaged(check, PART_TITLE, FAULT_STRING_SHORT);
         return;
     }
-    if (!(check->present & PART_TITLE) && length > 0) {
-        check->present |= PART_TITLE;
+    // Her title in this language: the dialog's line ends at a character 0.
+    WCHAR characters[64];
+    for (WORD done = 0; done < length;) {
+        const WORD count = static_cast<WORD>(length - done < 64 ? length - done : 64);
+        if (!read_part(file, check, at + second + sizeof length + 2u * done, characters, 2u * count, PART_TITLE))
+            return;
+        for (WORD i = 0; i < count; i++)
+            if (characters[i] == 0) {
+                mark_damaged(check, PART_TITLE, FAULT_TITLE_ZERO);
+                return;
+            }
+        done = static_cast<WORD>(done + count);
+    }
+    // Present only when every language has one: the system picks the language by the user's.
+    if (length == 0)
+        check->title_length = -1;
+    else if (check->title_length >= 0 && length > check->title_length)
         check->title_length = length;
-    }
 }
 
-// A frame: a bitmap header the system knows, then its colour table and every row of its pixels,
-// all inside the resource.
+// A frame: a bitmap header that the system's LoadImage takes, then its colour table and every
+// row of its pixels, all inside the resource.
 static void check_frame_data(const Layout* file, ModuleCheck* check, Offset at, DWORD size, int number, bool first)
 {
     const DWORD part = frame_part(number);
-    BYTE header[124] = {};
-    DWORD header_size = 0;
-    if (size < 4 || !read_bytes(file, at, header, 4)) {
+    DWORD header_size;
+    if (size < sizeof header_size) {
         mark_damaged(check, part, FAULT_BITMAP_SHORT);
         return;
     }
-    header_size = dword_at(header, 0);
-    if (header_size != 12 && (header_size < 40 || header_size > 124)) {
+    if (!read_part(file, check, at, &header_size, sizeof header_size, part))
+        return;
+    // The headers Windows documents for a bitmap: the core, info, version 4 and version 5 ones.
+    const bool core = header_size == sizeof(BITMAPCOREHEADER);
+    if (!core && header_size != sizeof(BITMAPINFOHEADER) && header_size != sizeof(BITMAPV4HEADER) &&
+        header_size != sizeof(BITMAPV5HEADER)) {
         mark_damaged(check, part, FAULT_BITMAP_HEADER);
         return;
     }
-    if (header_size > size || !read_bytes(file, at, header, header_size)) {
+    if (header_size > size) {
         mark_damaged(check, part, FAULT_BITMAP_SHORT);
         return;
     }
     long long width, height;
-    DWORD bits, compression = 0, used, entry;
-    if (header_size == 12) {
-        width = word_at(header, 4);
-        height = word_at(header, 6);
-        bits = word_at(header, 10);
+    DWORD planes, bits, compression = BI_RGB, used, entry;
+    if (core) {
+        BITMAPCOREHEADER header;
+        if (!read_part(file, check, at, &header, sizeof header, part))
+            return;
+        width = header.bcWidth;
+        height = header.bcHeight;
+        planes = header.bcPlanes;
+        bits = header.bcBitCount;
         used = bits <= 8 ? 1u << bits : 0;
-        entry = 3;
+        entry = sizeof(RGBTRIPLE);
     } else {
-        width = static_cast<LONG>(dword_at(header, 4));
-        height = static_cast<LONG>(dword_at(header, 8));
-        bits = word_at(header, 14);
-        compression = dword_at(header, 16);
-        used = dword_at(header, 32);
+        BITMAPINFOHEADER header;
+        if (!read_part(file, check, at, &header, sizeof header, part))
+            return;
+        width = header.biWidth;
+        height = header.biHeight;
+        planes = header.biPlanes;
+        bits = header.biBitCount;
+        compression = header.biCompression;
+        used = header.biClrUsed;
         if (bits <= 8 && used == 0)
             used = 1u << bits;
-        entry = 4;
+        entry = sizeof(RGBQUAD);
     }
     if (height < 0)
         height = -height;  // rows stored top-down
@@ -166,13 +212,19 @@ static void check_frame_data(const Layout* file, ModuleCheck* check, Offset at, 
     FrameFacts* facts = first ? &check->frames[number - 1] : &ignored;
     facts->width = width;
     facts->height = height;
+    facts->planes = static_cast<int>(planes);
     facts->bits = static_cast<int>(bits);
     facts->colours = static_cast<int>(used > 0x7FFFFFFF ? 0x7FFFFFFF : used);
     if (width <= 0 || height == 0) {
         mark_damaged(check, part, FAULT_BITMAP_SIZE);
         return;
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    if (planes != 1) {
+        mark_damaged(check, part, FAULT_BITMAP_PLANES);
+        return;
+    }
+    const bool known_bits = bits == 1 || bits == 4 || bits == 8 || bits == 24 || (!core && (bits == 16 || bits == 32));
+    if (!known_bits) {
         mark_damaged(check, part, FAULT_BITMAP_BITS);
         return;
     }
@@ -181,12 +233,14 @@ static void check_frame_data(const Layout* file, ModuleCheck* check, Offset at, 
         mark_damaged(check, part, FAULT_BITMAP_COMPRESSED);
         return;
     }
-    if (used > 256) {
+    if (used > 256 || (bits <= 8 && used > (1u << bits))) {
         mark_damaged(check, part, FAULT_BITMAP_COLOURS);
         return;
     }
-    Offset pixels_at = header_size + (bit_fields && header_size == 40 ? 12 : 0) + static_cast<Offset>(used) * entry;
-    Offset stride = (static_cast<Offset>(width) * bits + 31) / 32 * 4;
+    // The three masks of bit fields follow an info header, and are part of the later ones.
+    const Offset masks = bit_fields && header_size < sizeof(BITMAPINFOHEADER) + 3 * sizeof(DWORD) ? 3 * sizeof(DWORD) : 0;
+    const Offset pixels_at = header_size + masks + static_cast<Offset>(used) * entry;
+    const Offset stride = (static_cast<Offset>(width) * bits + 31) / 32 * 4;
     if (stride > size || pixels_at + stride * static_cast<Offset>(height) > size) {
         mark_damaged(check, part, FAULT_BITMAP_SHORT);
         return;
@@ -196,99 +250,110 @@ static void check_frame_data(const Layout* file, ModuleCheck* check, Offset at, 
 // One resource the saver uses: its data entry, then the data it points at.
 static void check_resource(const Layout* file, ModuleCheck* check, Offset entry_at, DWORD part, int number)
 {
-    BYTE entry[16];
-    if (!directory_holds(file, check, entry_at, sizeof entry, PART_DIRECTORY) ||
-        !read_bytes(file, file->directory + entry_at, entry, sizeof entry)) {
+    IMAGE_RESOURCE_DATA_ENTRY data;
+    if (!read_directory(file, check, entry_at, &data, sizeof data))
+        return;
+    WORD index;
+    IMAGE_SECTION_HEADER section;
+    const int found = find_section(file, check, data.OffsetToData, &index, &section);
+    if (found <= 0) {
+        if (found == 0)
+            mark_damaged(check, part, FAULT_NO_SECTION);
         return;
     }
-    DWORD address = dword_at(entry, 0), size = dword_at(entry, 4);
-    Offset at;
-    if (!file_offset_of(file, address, &at, nullptr)) {
-        mark_damaged(check, part, FAULT_NO_SECTION);
+    // Windows NT reads a resource through the directory's own section while its address is
+    // within that section's virtual size; past it, the system looks the section up again and
+    // reads at an offset that holds only when the directory begins its section. Wine always
+    // looks the section up. Both read the same bytes when the data lies in the directory's own
+    // section and, past its virtual size, the directory begins it.
+    if (index != file->home || (data.OffsetToData > file->home_section.Misc.VirtualSize &&
+                                file->directory_address != file->home_section.VirtualAddress)) {
+        mark_damaged(check, part, FAULT_DATA_ELSEWHERE);
         return;
     }
-    if (at + size > file->size) {
+    const Offset at = static_cast<Offset>(section.PointerToRawData) + (data.OffsetToData - section.VirtualAddress);
+    if (at + data.Size > file->size) {
         check->cut |= part;
         return;
     }
     if (part == PART_TITLE) {
-        check_title_data(file, check, at, size);
+        check_title_data(file, check, at, data.Size);
     } else {
         bool first = !(check->present & part);
         check->present |= part;
-        check_frame_data(file, check, at, size, number, first);
+        check_frame_data(file, check, at, data.Size, number, first);
     }
 }
 
-// Entry i of a table: its name (or number) and where it leads.
-static bool table_entry(const Layout* file, Offset table, DWORD i, DWORD* name, DWORD* target)
+// Entry i of a table.
+static bool table_entry(const Layout* file, ModuleCheck* check, Offset table, DWORD i,
+                        IMAGE_RESOURCE_DIRECTORY_ENTRY* entry)
 {
-    BYTE bytes[8];
-    if (!read_bytes(file, file->directory + table + 16 + 8 * static_cast<Offset>(i), bytes, sizeof bytes))
-        return false;
-    *name = dword_at(bytes, 0);
-    *target = dword_at(bytes, 4);
-    return true;
+    return read_directory(file, check, table + sizeof(IMAGE_RESOURCE_DIRECTORY) + sizeof *entry * static_cast<Offset>(i),
+                          entry, sizeof *entry);
 }
-
-static WCHAR folded(WCHAR c) { return c >= 'a' && c <= 'z' ? static_cast<WCHAR>(c - 32) : c; }
 
 // How two names of the directory compare as the system's search compares them: character by
-// character regardless of case, then the shorter first. Read a few characters at a time.
-static int compare_names(const Layout* file, Offset first, Offset second)
+// character, exactly (a name is looked up in capitals, as the resource compiler stores it), then
+// the shorter first. False when a name could not be read.
+static bool compare_names(const Layout* file, ModuleCheck* check, Offset first, Offset second, int* order)
 {
-    BYTE a[2], b[2];
-    read_bytes(file, file->directory + first, a, 2);
-    read_bytes(file, file->directory + second, b, 2);
-    const WORD length_a = word_at(a, 0), length_b = word_at(b, 0);
+    WORD length_a, length_b;
+    if (!read_directory(file, check, first, &length_a, sizeof length_a) ||
+        !read_directory(file, check, second, &length_b, sizeof length_b))
+        return false;
     const WORD common = length_a < length_b ? length_a : length_b;
-    BYTE chunk_a[128], chunk_b[128];
+    WCHAR chunk_a[64], chunk_b[64];
     for (WORD done = 0; done < common; done = static_cast<WORD>(done + 64)) {
         const DWORD count = common - done < 64 ? common - done : 64;
-        read_bytes(file, file->directory + first + 2 + 2u * done, chunk_a, 2 * count);
-        read_bytes(file, file->directory + second + 2 + 2u * done, chunk_b, 2 * count);
-        for (DWORD i = 0; i < count; i++) {
-            WCHAR x = folded(word_at(chunk_a, static_cast<int>(2 * i))), y = folded(word_at(chunk_b, static_cast<int>(2 * i)));
-            if (x != y)
-                return x < y ? -1 : 1;
-        }
+        if (!read_directory(file, check, first + sizeof length_a + 2u * done, chunk_a, 2 * count) ||
+            !read_directory(file, check, second + sizeof length_b + 2u * done, chunk_b, 2 * count))
+            return false;
+        for (DWORD i = 0; i < count; i++)
+            if (chunk_a[i] != chunk_b[i]) {
+                *order = chunk_a[i] < chunk_b[i] ? -1 : 1;
+                return true;
+            }
     }
-    return length_a == length_b ? 0 : length_a < length_b ? -1 : 1;
+    *order = length_a == length_b ? 0 : length_a < length_b ? -1 : 1;
+    return true;
 }
 
 // The system finds an entry by halving a table: its names first, then its numbers, each in
 // ascending order. A table out of that order hides some of its own entries from the system.
+// A number is the whole of its entry's name: Windows NT compares all 32 bits, Wine the low 16.
 static bool table_in_order(const Layout* file, ModuleCheck* check, Offset table, DWORD named, DWORD count)
 {
     Offset previous_name = 0;
-    WORD previous_number = 0;
+    DWORD previous_number = 0;
     for (DWORD i = 0; i < count; i++) {
-        DWORD name, target;
-        if (!table_entry(file, table, i, &name, &target))
+        IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+        if (!table_entry(file, check, table, i, &entry))
             return false;
-        const bool is_name = (name & SUBDIRECTORY) != 0;
-        if (is_name != (i < named)) {
+        const bool is_name = (entry.Name & IMAGE_RESOURCE_NAME_IS_STRING) != 0;
+        if (is_name != (i < named) || (!is_name && entry.Name > 0xFFFF)) {
             mark_damaged(check, PART_DIRECTORY, FAULT_ORDER);
             return false;
         }
         if (is_name) {
-            Offset at = name & ~SUBDIRECTORY;
-            BYTE length[2];
-            if (!directory_holds(file, check, at, 2, PART_DIRECTORY) || !read_bytes(file, file->directory + at, length, 2) ||
-                !directory_holds(file, check, at, 2 + 2 * static_cast<Offset>(word_at(length, 0)), PART_DIRECTORY))
+            const Offset at = entry.Name & ~IMAGE_RESOURCE_NAME_IS_STRING;
+            WORD length;
+            int order = 0;
+            if (!read_directory(file, check, at, &length, sizeof length) ||
+                !directory_holds(file, check, at, sizeof length + 2 * static_cast<Offset>(length), PART_DIRECTORY) ||
+                (i > 0 && !compare_names(file, check, previous_name, at, &order)))
                 return false;
-            if (i > 0 && compare_names(file, previous_name, at) > 0) {
+            if (order > 0) {
                 mark_damaged(check, PART_DIRECTORY, FAULT_ORDER);
                 return false;
             }
             previous_name = at;
         } else {
-            const WORD number = static_cast<WORD>(name & 0xFFFF);
-            if (i > named && number < previous_number) {
+            if (i > named && entry.Name < previous_number) {
                 mark_damaged(check, PART_DIRECTORY, FAULT_ORDER);
                 return false;
             }
-            previous_number = number;
+            previous_number = entry.Name;
         }
     }
     return true;
@@ -298,47 +363,47 @@ static bool table_in_order(const Layout* file, ModuleCheck* check, Offset table,
 // all its entries and their names are found to lie in the directory, in the system's order.
 static bool directory_table(const Layout* file, ModuleCheck* check, Offset at, DWORD* count)
 {
-    BYTE head[16];
-    if (!directory_holds(file, check, at, sizeof head, PART_DIRECTORY) ||
-        !read_bytes(file, file->directory + at, head, sizeof head))
+    IMAGE_RESOURCE_DIRECTORY table;
+    if (!read_directory(file, check, at, &table, sizeof table))
         return false;
-    const DWORD named = word_at(head, 12);
-    *count = named + word_at(head, 14);
-    return directory_holds(file, check, at, 16 + 8 * static_cast<Offset>(*count), PART_DIRECTORY) &&
-           table_in_order(file, check, at, named, *count);
+    *count = static_cast<DWORD>(table.NumberOfNamedEntries) + table.NumberOfIdEntries;
+    return directory_holds(file, check, at,
+                           sizeof table + sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY) * static_cast<Offset>(*count),
+                           PART_DIRECTORY) &&
+           table_in_order(file, check, at, table.NumberOfNamedEntries, *count);
 }
 
 // The languages of one resource: each a data entry, the third and last level.
 static void check_languages(const Layout* file, ModuleCheck* check, DWORD target, DWORD part, int number)
 {
-    if (!(target & SUBDIRECTORY)) {
+    if (!(target & IMAGE_RESOURCE_DATA_IS_DIRECTORY)) {
         mark_damaged(check, PART_DIRECTORY, FAULT_LEVELS);
         return;
     }
-    Offset table = target & ~SUBDIRECTORY;
+    const Offset table = target & ~IMAGE_RESOURCE_DATA_IS_DIRECTORY;
     DWORD count;
     if (!directory_table(file, check, table, &count))
         return;
     for (DWORD i = 0; i < count; i++) {
-        DWORD name, entry;
-        if (!table_entry(file, table, i, &name, &entry))
+        IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+        if (!table_entry(file, check, table, i, &entry))
             return;
-        if (entry & SUBDIRECTORY) {
+        if (entry.OffsetToData & IMAGE_RESOURCE_DATA_IS_DIRECTORY) {
             mark_damaged(check, PART_DIRECTORY, FAULT_LEVELS);
             return;
         }
-        check_resource(file, check, entry, part, number);
+        check_resource(file, check, entry.OffsetToData, part, number);
     }
 }
 
-// Which frame a bitmap's name is: GIRL1 to GIRL17 in any case, else 0.
+// Which frame a bitmap's name is: GIRL1 to GIRL17 exactly as the system looks them up, else 0.
 static int frame_named(const WCHAR* name, int length)
 {
     static const char prefix[] = "GIRL";
     if (length < 5 || length > 6)
         return 0;
     for (int i = 0; i < 4; i++)
-        if ((name[i] & ~0x20) != prefix[i])
+        if (name[i] != prefix[i])
             return 0;
     int number = 0;
     for (int i = 4; i < length; i++) {
@@ -350,7 +415,7 @@ static int frame_named(const WCHAR* name, int length)
 }
 
 // What the saver looks for in one entry of a type's table; false ends the walk of the table.
-typedef bool (*EntryCheck)(const Layout* file, ModuleCheck* check, DWORD name, DWORD target);
+typedef bool (*EntryCheck)(const Layout* file, ModuleCheck* check, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry);
 
 static void check_type(const Layout* file, ModuleCheck* check, Offset table, EntryCheck check_entry)
 {
@@ -358,108 +423,182 @@ static void check_type(const Layout* file, ModuleCheck* check, Offset table, Ent
     if (!directory_table(file, check, table, &count))
         return;
     for (DWORD i = 0; i < count; i++) {
-        DWORD name, target;
-        if (!table_entry(file, table, i, &name, &target) || !check_entry(file, check, name, target))
+        IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+        if (!table_entry(file, check, table, i, &entry) || !check_entry(file, check, entry))
             return;
     }
 }
 
-static bool check_title_entry(const Layout* file, ModuleCheck* check, DWORD name, DWORD target)
+static bool check_title_entry(const Layout* file, ModuleCheck* check, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry)
 {
-    if (!(name & SUBDIRECTORY) && (name & 0xFFFF) == 1)  // block 1: strings 0 to 15
-        check_languages(file, check, target, PART_TITLE, 0);
+    if (entry.Name == 1)  // block 1: strings 0 to 15
+        check_languages(file, check, entry.OffsetToData, PART_TITLE, 0);
     return true;
 }
 
-static bool check_frame_entry(const Layout* file, ModuleCheck* check, DWORD name, DWORD target)
+static bool check_frame_entry(const Layout* file, ModuleCheck* check, const IMAGE_RESOURCE_DIRECTORY_ENTRY& entry)
 {
-    if (!(name & SUBDIRECTORY))
+    if (!(entry.Name & IMAGE_RESOURCE_NAME_IS_STRING))
         return true;  // a numbered bitmap: no frame of hers
-    Offset at = name & ~SUBDIRECTORY;
-    BYTE bytes[2 + 2 * 6];
-    if (!directory_holds(file, check, at, 2, PART_DIRECTORY) || !read_bytes(file, file->directory + at, bytes, 2))
+    const Offset at = entry.Name & ~IMAGE_RESOURCE_NAME_IS_STRING;
+    WORD length;
+    if (!read_directory(file, check, at, &length, sizeof length) ||
+        !directory_holds(file, check, at, sizeof length + 2 * static_cast<Offset>(length), PART_DIRECTORY))
         return false;
-    WORD length = word_at(bytes, 0);
-    if (!directory_holds(file, check, at, 2 + 2 * static_cast<Offset>(length), PART_DIRECTORY))
-        return false;
-    if (length > 6 || !read_bytes(file, file->directory + at, bytes, 2 + 2 * length))
-        return true;
     WCHAR characters[6];
-    for (int c = 0; c < length; c++)
-        characters[c] = word_at(bytes, 2 + 2 * c);
-    int number = frame_named(characters, length);
+    if (length > 6)
+        return true;
+    if (!read_directory(file, check, at + sizeof length, characters, 2u * length))
+        return false;
+    const int number = frame_named(characters, length);
     if (number)
-        check_languages(file, check, target, frame_part(number), number);
+        check_languages(file, check, entry.OffsetToData, frame_part(number), number);
     return true;
 }
 
-// The headers: the DOS header's pointer to "PE\0\0", the file header, an optional header of
-// the 32- or 64-bit kind long enough to say where the resources are, and the section table.
+// The headers, read as the system reads them to find the resources: the DOS header's pointer to
+// "PE\0\0", the file header, an optional header of the 32- or 64-bit kind long enough to hold
+// the resource directory's entry where it has one, and the section table.
 static bool check_headers(Layout* file, ModuleCheck* check, DWORD* resources)
 {
-    BYTE head[64];
     *resources = 0;
+    IMAGE_DOS_HEADER dos;
     if (file->size == 0) {
         check->library_fault = LIBRARY_EMPTY;
         return false;
     }
-    if (file->size < sizeof head || !read_bytes(file, 0, head, sizeof head) || head[0] != 'M' || head[1] != 'Z') {
+    if (file->size < sizeof dos) {
         check->library_fault = LIBRARY_NO_START;
         return false;
     }
-    Offset pe = dword_at(head, 60);
-    BYTE nt[24 + 112];
+    if (!read_part(file, check, 0, &dos, sizeof dos, PART_HEADERS))
+        return false;
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE) {
+        check->library_fault = LIBRARY_NO_START;
+        return false;
+    }
+    const Offset pe = static_cast<DWORD>(dos.e_lfanew);
+    const Offset optional_at = pe + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
     // Headers past the end: the file is shorter than its own headers say.
-    if (pe + 24 > file->size) {
+    if (optional_at > file->size) {
         check->cut |= PART_HEADERS;
         check->shorter_than_sections = 1;
         return false;
     }
-    if (!read_bytes(file, pe, nt, 24) || dword_at(nt, 0) != 0x00004550) {
+    DWORD signature;
+    IMAGE_FILE_HEADER header;
+    if (!read_part(file, check, pe, &signature, sizeof signature, PART_HEADERS))
+        return false;
+    if (signature != IMAGE_NT_SIGNATURE) {
         check->library_fault = LIBRARY_NO_HEADER;
         return false;
     }
-    file->sections = word_at(nt, 6);
-    WORD optional_size = word_at(nt, 20);
-    file->section_table = pe + 24 + optional_size;
+    if (!read_part(file, check, pe + sizeof signature, &header, sizeof header, PART_HEADERS))
+        return false;
+    file->sections = header.NumberOfSections;
+    file->section_table = optional_at + header.SizeOfOptionalHeader;
     if (file->section_table > file->size) {
         check->cut |= PART_HEADERS;
         check->shorter_than_sections = 1;
         return false;
     }
-    if (optional_size < 2 || !read_bytes(file, pe + 24, nt + 24, 2)) {
+    union {
+        IMAGE_OPTIONAL_HEADER32 narrow;
+        IMAGE_OPTIONAL_HEADER64 wide;
+    } optional = {};
+    const DWORD declared = header.SizeOfOptionalHeader;
+    if (declared < sizeof optional.narrow.Magic) {
         mark_damaged(check, PART_HEADERS, FAULT_HEADER_FORM);
         return false;
     }
-    WORD magic = word_at(nt, 24);
-    DWORD directories_at = magic == 0x10B ? 96 : magic == 0x20B ? 112 : 0;
-    if (directories_at == 0 || optional_size < directories_at) {
+    if (!read_part(file, check, optional_at, &optional, declared < sizeof optional ? declared : sizeof optional,
+                   PART_HEADERS))
+        return false;
+    // The fields the system finds the resources by, in the optional header of either kind.
+    DWORD directories_at, count, size_of_headers;
+    const IMAGE_DATA_DIRECTORY* directories;
+    if (optional.narrow.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        directories_at = offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+        count = optional.narrow.NumberOfRvaAndSizes;
+        size_of_headers = optional.narrow.SizeOfHeaders;
+        directories = optional.narrow.DataDirectory;
+    } else if (optional.narrow.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        directories_at = offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory);
+        count = optional.wide.NumberOfRvaAndSizes;
+        size_of_headers = optional.wide.SizeOfHeaders;
+        directories = optional.wide.DataDirectory;
+    } else {
         mark_damaged(check, PART_HEADERS, FAULT_HEADER_FORM);
         return false;
     }
-    if (file->section_table + 40 * static_cast<Offset>(file->sections) > file->size) {
+    if (declared < directories_at) {
+        mark_damaged(check, PART_HEADERS, FAULT_HEADER_FORM);
+        return false;
+    }
+    if (file->section_table + sizeof(IMAGE_SECTION_HEADER) * static_cast<Offset>(file->sections) > file->size) {
         check->cut |= PART_HEADERS;
         check->shorter_than_sections = 1;
         return false;
     }
-    // A module whose headers leave out the resource directory simply has no resources.
-    BYTE count_bytes[4];
-    if (!read_bytes(file, pe + 24 + directories_at - 4, count_bytes, 4))
-        return false;
-    if (dword_at(count_bytes, 0) >= 3 && optional_size >= directories_at + 24) {
-        BYTE entry[8];
-        if (!read_bytes(file, pe + 24 + directories_at + 16, entry, sizeof entry))
+    // Fewer than three data directories: no resources, as the system then finds none. Where the
+    // count says there are, the system reads the resources' entry whatever the header's size says.
+    if (count > IMAGE_DIRECTORY_ENTRY_RESOURCE) {
+        if (declared < directories_at + sizeof(IMAGE_DATA_DIRECTORY) * (IMAGE_DIRECTORY_ENTRY_RESOURCE + 1)) {
+            mark_damaged(check, PART_HEADERS, FAULT_HEADER_FORM);
             return false;
-        *resources = dword_at(entry, 0);
+        }
+        *resources = directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
     }
     for (WORD i = 0; i < file->sections; i++) {
-        BYTE header[40];
-        if (!read_bytes(file, file->section_table + 40u * i, header, sizeof header))
+        IMAGE_SECTION_HEADER section;
+        if (!read_part(file, check, file->section_table + sizeof section * i, &section, sizeof section, PART_HEADERS))
             return false;
-        if (static_cast<Offset>(dword_at(header, 20)) + dword_at(header, 16) > file->size)
+        // The system adds a section's address and size in 32 bits: past 4 GB the sum wraps, and
+        // the section holds nothing the system looks for.
+        if (static_cast<Offset>(section.VirtualAddress) + section.SizeOfRawData > 0xFFFFFFFFu) {
+            mark_damaged(check, PART_HEADERS, FAULT_SECTION_WRAPS);
+            return false;
+        }
+        if (static_cast<Offset>(section.PointerToRawData) + section.SizeOfRawData > file->size)
             check->shorter_than_sections = 1;
     }
+    // An address below the headers' size is read from the headers themselves, not its section.
+    if (*resources != 0 && *resources < size_of_headers) {
+        mark_damaged(check, PART_HEADERS, FAULT_DIRECTORY_IN_HEADERS);
+        return false;
+    }
     return true;
+}
+
+// The directory's root: the string type (6) and the bitmap type (2), each a table of its own.
+static void check_directory(Layout* file, ModuleCheck* check, DWORD resources)
+{
+    IMAGE_SECTION_HEADER& home = file->home_section;
+    const int found = find_section(file, check, resources, &file->home, &home);
+    if (found <= 0) {
+        if (found == 0)
+            mark_damaged(check, PART_DIRECTORY, FAULT_NO_SECTION);
+        return;
+    }
+    file->directory_address = resources;
+    file->directory = static_cast<Offset>(home.PointerToRawData) + (resources - home.VirtualAddress);
+    file->section_end = static_cast<Offset>(home.PointerToRawData) + home.SizeOfRawData;
+    DWORD count;
+    if (!directory_table(file, check, 0, &count))
+        return;
+    for (DWORD i = 0; i < count; i++) {
+        IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+        if (!table_entry(file, check, 0, i, &entry))
+            return;
+        if (entry.Name != RT_STRING_ID && entry.Name != RT_BITMAP_ID)
+            continue;
+        if (!(entry.OffsetToData & IMAGE_RESOURCE_DATA_IS_DIRECTORY)) {
+            mark_damaged(check, PART_DIRECTORY, FAULT_LEVELS);
+            continue;
+        }
+        check_type(file, check, entry.OffsetToData & ~IMAGE_RESOURCE_DATA_IS_DIRECTORY,
+                   entry.Name == RT_STRING_ID ? check_title_entry : check_frame_entry);
+    }
 }
 
 int check_module_file(HANDLE handle, ModuleCheck* check)
@@ -471,7 +610,7 @@ int check_module_file(HANDLE handle, ModuleCheck* check)
     DWORD high = 0;
     DWORD low = GetFileSize(handle, &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-        check->library_fault = LIBRARY_NO_START;
+        mark_damaged(check, PART_HEADERS, FAULT_UNREAD);
         return 0;
     }
     if (high != 0) {
@@ -481,31 +620,13 @@ int check_module_file(HANDLE handle, ModuleCheck* check)
     file.size = low;
     check->file_size = low;
     DWORD resources;
-    if (check_headers(&file, check, &resources) && resources != 0) {
-        Offset directory_at;
-        if (!file_offset_of(&file, resources, &directory_at, &file.section_end)) {
-            mark_damaged(check, PART_DIRECTORY, FAULT_NO_SECTION);
-        } else {
-            file.directory = directory_at;
-            DWORD count;
-            if (directory_table(&file, check, 0, &count)) {
-                for (DWORD i = 0; i < count; i++) {
-                    DWORD name, target;
-                    if (!table_entry(&file, 0, i, &name, &target))
-                        break;
-                    const WORD type = static_cast<WORD>(name & 0xFFFF);
-                    if ((name & SUBDIRECTORY) || (type != RT_STRING_ID && type != RT_BITMAP_ID))
-                        continue;
-                    if (!(target & SUBDIRECTORY)) {
-                        mark_damaged(check, PART_DIRECTORY, FAULT_LEVELS);
-                        continue;
-                    }
-                    check_type(&file, check, target & ~SUBDIRECTORY,
-                               type == RT_STRING_ID ? check_title_entry : check_frame_entry);
-                }
-            }
-        }
-    }
+    if (check_headers(&file, check, &resources) && resources != 0)
+        check_directory(&file, check, resources);
+    // Her title, when every language of block 1 holds one.
+    if (check->title_length > 0)
+        check->present |= PART_TITLE;
+    else
+        check->title_length = 0;
     window_file = nullptr;
     check->readable = check->library_fault == LIBRARY_SOUND && check->cut == 0 && check->damaged == 0;
     return check->readable;
@@ -557,8 +678,20 @@ static bool fault_in_module(const EXCEPTION_RECORD* record)
 
 #if defined(__x86_64__)
 
-// The filter of the read's exception scope, through the C runtime's scope handler: a fault of
-// the module's read unwinds to the end of the scope.
+// On 64-bit Windows a function's exception handler is named in its unwind data, so the read runs
+// inside a function written here in full, in assembly: nothing the compiler does (inlining,
+// cloning, its own unwind data or handler, another optimisation) can copy or change it.
+// skyflare_guarded_read(read, module, context) calls read(module, context) with the stack the
+// calling convention asks (32 bytes of home space, aligned to 16 at the call), inside one scope
+// of the C runtime's scope handler, __C_specific_handler: a fault its filter takes unwinds the
+// read's frames (their own clean-up runs) and goes on at the scope's end, after the call.
+// What it assumes, each checked where the build can check it:
+// - x86-64 and its calling convention: this branch, and the static_assert below;
+// - the filter's C name and form, (EXCEPTION_POINTERS*, frame) -> LONG: FILTER_FORM below;
+// - __C_specific_handler from msvcrt.dll (pinned in tests/imports-x86_64.txt) and its scope
+//   table (a count, then begin, end, filter and target as image-relative addresses): the test
+//   "a fault while the system reads a module ends that read and nothing else" trips it;
+// - labels of its own: .L names, local to this one definition, which the file holds once.
 extern "C" __attribute__((used)) LONG skyflare_module_fault_filter(EXCEPTION_POINTERS* fault, void*)
 {
     if (!fault_in_module(fault->ExceptionRecord))
@@ -566,17 +699,42 @@ extern "C" __attribute__((used)) LONG skyflare_module_fault_filter(EXCEPTION_POI
     guard_tripped = 1;
     return EXCEPTION_EXECUTE_HANDLER;
 }
+static_assert(sizeof(void*) == 8 && sizeof(LONG) == 4, "the guard is written for x86-64 Windows");
+// The scope handler calls the filter as LONG filter(EXCEPTION_POINTERS*, frame): another form
+// would not convert.
+[[maybe_unused]] static LONG (*const FILTER_FORM)(EXCEPTION_POINTERS*, void*) = skyflare_module_fault_filter;
+
+extern "C" void skyflare_guarded_read(ModuleRead read, HMODULE module, void* context);
+asm(R"(
+    .text
+    .p2align 4
+    .globl skyflare_guarded_read
+    .def skyflare_guarded_read; .scl 2; .type 32; .endef
+skyflare_guarded_read:
+    .seh_proc skyflare_guarded_read
+    subq $40, %rsp
+    .seh_stackalloc 40
+    .seh_endprologue
+    .seh_handler __C_specific_handler, @except
+    .seh_handlerdata
+    .long 1
+    .rva .Lskyflare_read_begin, .Lskyflare_read_end, skyflare_module_fault_filter, .Lskyflare_read_end
+    .text
+    movq %rcx, %rax
+    movq %rdx, %rcx
+    movq %r8, %rdx
+.Lskyflare_read_begin:
+    callq *%rax
+    nop
+.Lskyflare_read_end:
+    addq $40, %rsp
+    ret
+    .seh_endproc
+)");
 
 static void guarded_call(ModuleRead read, HMODULE module, void* context)
 {
-    asm volatile(".l_module_read_start:\n"
-                 "\t.seh_handler __C_specific_handler, @except\n"
-                 "\t.seh_handlerdata\n"
-                 "\t.long 1\n"
-                 "\t.rva .l_module_read_start, .l_module_read_end, skyflare_module_fault_filter, .l_module_read_end\n"
-                 "\t.text\n" ::: "memory");
-    read(module, context);
-    asm volatile("\tnop\n.l_module_read_end:\n\tnop\n" ::: "memory");
+    skyflare_guarded_read(read, module, context);
 }
 
 #elif defined(__i386__)

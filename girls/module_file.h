@@ -4,8 +4,10 @@
 // file: a part that lies past the end of a file cut short is read from memory that is not there,
 // and the reading program faults. So before any resource of a module is touched, every part the
 // saver will have read (headers, section table, resource directory, string 1's table, the frames
-// GIRL1 to GIRL17) is checked against the file's real size, reading the file through a small
-// fixed buffer. docs/reference.md states the rule; the girl module kit applies the same one.
+// GIRL1 to GIRL17) is checked against the file's real size, and found as the system's own loader
+// finds it, reading the file through a small fixed buffer: a module is complete only where the
+// system loads her title and every frame. docs/reference.md states the rule; the girl module kit
+// applies the same one (tools/kit/core/module.js, line for line).
 #pragma once
 #include <windows.h>
 
@@ -31,8 +33,14 @@ enum PartFault {
     FAULT_BITMAP_SIZE,        // no width, or no height
     FAULT_BITMAP_BITS,        // bits a pixel that no bitmap has
     FAULT_BITMAP_COMPRESSED,  // compressed, which the saver does not read
-    FAULT_BITMAP_COLOURS,     // more than 256 colours in its table
+    FAULT_BITMAP_COLOURS,     // more colours in its table than its pixels can name, or over 256
     FAULT_BITMAP_SHORT,       // its table or pixels run past the end of its resource
+    FAULT_UNREAD,             // the system could not read it from the disk
+    FAULT_SECTION_WRAPS,      // a section's address and size pass 4 GB, where the system's sum wraps
+    FAULT_DIRECTORY_IN_HEADERS, // the directory's address lies inside the headers
+    FAULT_DATA_ELSEWHERE,     // its data lies outside the directory's own section
+    FAULT_BITMAP_PLANES,      // colour planes other than 1
+    FAULT_TITLE_ZERO,         // string 1 holds a character 0, where the dialog's line ends
 };
 
 // Why a file is no library at all.
@@ -47,20 +55,24 @@ enum LibraryFault {
 // One frame as its bitmap header describes it (when it is in the file).
 struct FrameFacts {
     long long width, height;
+    int planes;
     int bits;
     int colours;              // entries of its colour table
 };
 
 struct ModuleCheck {
-    int readable;             // 1: every part the saver reads lies inside the file, as it claims
+    int readable;             // 1: every part the saver reads lies inside the file, as it claims,
+                              // and was read: a part that could not be read is never sound
     DWORD file_size;
     int library_fault;        // a LibraryFault
     DWORD cut;                // parts that lie, at least partly, past the end of the file
     DWORD damaged;            // parts inside the file that do not hold what they claim
     int shorter_than_sections;// the file ends before its sections say they do: it was cut short
     unsigned char fault[PART_COUNT];  // a PartFault for each damaged part
-    DWORD present;            // the parts the module has: its title and which frames
-    int title_length;         // of string 1, in characters as stored; 0 when it has none
+    DWORD present;            // the parts the module has: its title (in every language of
+                              // string block 1) and which frames
+    int title_length;         // of string 1, in characters as stored (the longest of its
+                              // languages); 0 when it has none
     FrameFacts frames[MODULE_FRAMES];
 };
 
