@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 
+#include "check_words.h"
 #include "girls/catalogue.h"
 #include "girls/config_dialog.h"
 #include "girls/module_file.h"
@@ -417,6 +418,7 @@ std::string with_commas(size_t value)
 struct Damaged {
     std::string name, kind, verdict;
     int frames;                          // of GIRL1 to GIRL17, those the kit finds in a readable one
+    int title;                           // the length of her title there, 0 when she has none
     std::vector<std::string> sentences;  // the kit's, for a file the saver cannot read
 };
 
@@ -429,29 +431,37 @@ std::vector<Damaged> damaged_modules()
         std::istringstream cells(line);
         for (std::string cell; std::getline(cells, cell, '\t');)
             fields.push_back(cell);
-        REQUIRE(fields.size() >= 4);
-        modules.push_back({fields[0], fields[1], fields[2], std::stoi(fields[3]), {fields.begin() + 4, fields.end()}});
+        REQUIRE(fields.size() >= 5);
+        modules.push_back({fields[0], fields[1], fields[2], std::stoi(fields[3]), std::stoi(fields[4]),
+                           {fields.begin() + 5, fields.end()}});
     }
     return modules;
 }
 
-// The checker's reports on several files, from one run: each file's lines by its name.
+// The checker's reports on several files, a hundred to a run (a command line holds 32,767
+// characters): each file's lines by its name; status 1 when any run said so.
 std::map<std::string, std::string> check_all(const std::vector<std::string>& paths, DWORD& status)
 {
-    std::string command = "\"" + build_path("lumidoll-check.exe") + "\"";
-    for (const std::string& path : paths)
-        command += " \"" + path + "\"";
-    std::string output;
-    status = run_captured(command, output, 120000);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
     std::map<std::string, std::string> reports;
-    size_t at = output.find("== ");
-    while (at != std::string::npos) {
-        size_t next = output.find("\n== ", at);
-        std::string report = output.substr(at + 3, next == std::string::npos ? std::string::npos : next - at - 3);
-        std::string path = report.substr(0, report.find('\n'));
-        reports[path.substr(path.find_last_of('\\') + 1)] = report;
-        at = next == std::string::npos ? next : next + 1;
+    status = 0;
+    for (size_t first = 0; first < paths.size(); first += 100) {
+        std::string command = "\"" + build_path("lumidoll-check.exe") + "\"";
+        for (size_t i = first; i < paths.size() && i < first + 100; i++)
+            command += " \"" + paths[i] + "\"";
+        // One file alone gets no heading: it is given one here, as several files get.
+        if (paths.size() - first == 1)
+            command += " \"" + paths[first] + "\"";
+        std::string output;
+        status |= run_captured(command, output, 120000);
+        output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+        size_t at = output.find("== ");
+        while (at != std::string::npos) {
+            size_t next = output.find("\n== ", at);
+            std::string report = output.substr(at + 3, next == std::string::npos ? std::string::npos : next - at - 3);
+            std::string path = report.substr(0, report.find('\n'));
+            reports[path.substr(path.find_last_of('\\') + 1)] = report;
+            at = next == std::string::npos ? next : next + 1;
+        }
     }
     return reports;
 }
@@ -552,10 +562,69 @@ TEST_CASE("a fault while the system reads a module ends that read and nothing el
     remove_path(path);
 }
 
-TEST_CASE("three hundred damaged copies of the sample girls: one verdict each from the checker, the kit and the saver")
+namespace {
+
+// The disk failing under the check: the read numbered failing_read, counted from the first,
+// gives nothing, as a read the system cannot make does.
+int reads, failing_read;
+decltype(&ReadFile) real_read_file;
+BOOL WINAPI failing_read_file(HANDLE file, LPVOID into, DWORD length, LPDWORD got, LPOVERLAPPED overlapped)
+{
+    if (++reads == failing_read) {
+        if (got)
+            *got = 0;
+        SetLastError(ERROR_CRC);
+        return FALSE;
+    }
+    return real_read_file(file, into, length, got, overlapped);
+}
+
+}  // namespace
+
+TEST_CASE("a part of a module the disk does not give is never taken for sound: the file is refused, in the checker's words")
+{
+    const std::string sample = sample_girl_path("lumidoll.aur");
+    ImportSpy spy("kernel32.dll", "ReadFile", reinterpret_cast<void*>(failing_read_file));
+    real_read_file = reinterpret_cast<decltype(&ReadFile)>(spy.original);
+    HANDLE file = CreateFileA(sample.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    REQUIRE(file != INVALID_HANDLE_VALUE);
+    ModuleCheck check;
+    reads = failing_read = 0;
+    REQUIRE(check_module_file(file, &check) == 1);
+    const int total = reads;
+    REQUIRE(total > 20);  // the headers, the directory's tables and entries, each frame and her title
+    // Each read the check makes, failing in turn: wherever it is, the file is refused and the
+    // checker names the part the disk did not give.
+    const std::string unread = std::string(": damaged: ") + sentence::faultUnread;
+    for (failing_read = 1; failing_read <= total; failing_read++) {
+        CAPTURE(failing_read);
+        reads = 0;
+        CHECK(check_module_file(file, &check) == 0);
+        CHECK(check.cut == 0);
+        const std::vector<std::string> lines = unreadable_lines(check, "lumidoll.aur");
+        CHECK(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                  return line.find(unread) != std::string::npos;
+              }) == 1);
+    }
+    CloseHandle(file);
+    // The saver's own scan, its disk failing half way through the check: listed, never read.
+    remove_installed_girls();
+    install_girl(sample, "lumidoll.aur");
+    reads = 0;
+    failing_read = total / 2;
+    scan_girl_modules();
+    failing_read = 0;
+    REQUIRE(module_count == 1);
+    CHECK(girl_modules[0].readable == 0);
+    CHECK(std::string(girl_modules[0].title).empty());
+    install_sample_girls();
+}
+
+TEST_CASE("damaged copies of the sample girls: one verdict each from the checker, the kit and the saver, and the "
+          "system loads every girl they call complete")
 {
     const std::vector<Damaged> modules = damaged_modules();
-    REQUIRE(modules.size() == 300);
+    REQUIRE(modules.size() == 480);
     std::vector<std::string> paths;
     for (const Damaged& module : modules)
         paths.push_back(fixture_path("damaged\\" + module.name));
@@ -576,16 +645,28 @@ TEST_CASE("three hundred damaged copies of the sample girls: one verdict each fr
         CHECK(report.find("a fault while the system read it") == std::string::npos);
         unreadable += module.verdict == "unreadable";
     }
-    CHECK(unreadable > 60);
-    // The saver's own catalogue and frame loader, each copy alone in the system directory.
+    CHECK(unreadable > 150);
+    // The saver's own catalogue and frame loader, each copy alone in the system directory: the
+    // system's own functions load what the rule finds, her title and, in a girl it calls
+    // complete, every one of her 17 frames.
     remove_installed_girls();
+    int complete = 0;
     for (const Damaged& module : modules) {
         CAPTURE(module.name);
+        CAPTURE(module.kind);
         install_girl(fixture_path("damaged\\" + module.name), "lumidoll.dmg");
         scan_girl_modules();
         REQUIRE(module_count == 1);
         CHECK(girl_modules[0].readable == (module.verdict != "unreadable"));
-        CHECK(frames_loaded_from_first() == module.frames);
+        CHECK(static_cast<int>(strlen(girl_modules[0].title)) == std::min(module.title, 39));
+        const int loaded = frames_loaded_from_first();
+        CHECK(loaded == module.frames);
+        if (module.verdict == "complete") {
+            CHECK(loaded == 17);
+            CHECK(module.title > 0);
+            complete++;
+        }
     }
+    CHECK(complete > 100);
     install_sample_girls();
 }
