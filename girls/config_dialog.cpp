@@ -12,6 +12,10 @@ static HBITMAP logo_bitmap;  // loaded when the dialog opens, freed when it clos
 
 // The list's line for a module file that cannot be read.
 static const char UNREADABLE_LINE[] = "(%s cannot be read)";
+// A line of the list holds the longest title, or that line with the longest file name in it.
+static const size_t TITLE_LINE = sizeof girl_modules[0].title;
+static const size_t UNREADABLE_LINE_SIZE = sizeof UNREADABLE_LINE - 2 + sizeof girl_modules[0].file_name - 1;  // "%s" goes
+static const size_t LIST_LINE = TITLE_LINE > UNREADABLE_LINE_SIZE ? TITLE_LINE : UNREADABLE_LINE_SIZE;
 
 static void free_logo()
 {
@@ -35,9 +39,9 @@ static void on_init(HWND dialog)
     // List position i stands for module table entry i. A file the saver cannot read (damaged,
     // cut short, or no module at all) is named, so the user can tell which file to replace.
     for (int i = 0; i < module_count; i++) {
-        char line[sizeof girl_modules[i].file_name + sizeof UNREADABLE_LINE];
+        char line[LIST_LINE];
         if (girl_modules[i].readable)
-            lstrcpyA(line, girl_modules[i].title);
+            lstrcpynA(line, girl_modules[i].title, sizeof line);
         else
             wsprintfA(line, UNREADABLE_LINE, girl_modules[i].file_name);
         SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));

@@ -349,6 +349,22 @@ TEST_CASE("a module that cannot be read, or was cut short, is named in the list 
     install_sample_girls();
 }
 
+TEST_CASE("titles of 32, 33 and 39 characters, the longest a title may have, are listed whole")
+{
+    remove_installed_girls();
+    for (const char* file : {"lumidoll.t32", "lumidoll.t33", "lumidoll.t39"})
+        install_girl(fixture_path(std::string("hostile\\") + file), file);
+    store(0, 0);
+    run_dialog([&](HWND dialog) {
+        std::vector<std::string> items = list_items(dialog);
+        std::sort(items.begin(), items.end());
+        CHECK(items == std::vector<std::string>{"Lyra, who dances over the sle 32", "Lyra, who dances over the slee 33",
+                                                "Lyra, who dances over the sleeping t 39"});
+        click(dialog, IDCANCEL);
+    });
+    install_sample_girls();
+}
+
 TEST_CASE("the logo fills the dialog's lower part, also after being covered and uncovered")
 {
     install_sample_girls();
