@@ -360,6 +360,16 @@ TEST_CASE("girl module files no author should make: listed as decided, played wi
         play_module("lumidoll.ttl", 1);
         CHECK(std::string(girl_modules[0].title) == std::string("A title that goes on and on A title that goes on and on").substr(0, 39));
     }
+    SUBCASE("a frame one row short of its height is never read, and the checker names it")
+    {
+        Played played = play_module("lumidoll.row");
+        CHECK(girl_modules[0].readable == 0);
+        CHECK(played.frames == 0);
+        std::string report;
+        CHECK(run_captured("\"" + build_path("lumidoll-check.exe") + "\" \"" + hostile("lumidoll.row") + "\"", report) == 1);
+        CHECK(report.find("GIRL5: damaged: its colour table or pixels run past the end of its resource") != std::string::npos);
+        CHECK(report.find("verdict: the saver cannot read this file") != std::string::npos);
+    }
     install_sample_girls();
 }
 

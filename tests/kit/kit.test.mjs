@@ -192,6 +192,35 @@ test('a girl of thousands of colours shares the entries below the sky\'s range, 
   assert.ok(error / count < 18, `the shared table is close to her colours (mean error ${error / count})`);
 });
 
+test('a girl of as many colours as fit below the sky\'s range keeps them exactly; one colour more, and the sky\'s range is still whole', () => {
+  // Her colours besides black and the sky's own: SKY.first - 1 fit in entries 1 to SKY.first - 1.
+  const girlOf = (count) => Array.from({ length: 17 }, (_, i) => {
+    const width = 32, height = 32, rgba = new Uint8ClampedArray(width * height * 4);
+    for (let p = 0; p < width * height; p++) {
+      const x = p % width, y = Math.floor(p / width);
+      const c = x < 2 || y < 2 || x >= width - 2 || y >= height - 2 ? -1 : (p + i * 61) % count;
+      rgba.set(c < 0 ? [0, 0, 0, 255] : [250, 2 * (c % 100) + 1, 20 + Math.floor(c / 100)], 4 * p);
+      rgba[4 * p + 3] = 255;
+    }
+    return { name: `c${i + 1}.png`, width, height, rgba };
+  });
+  const free = SKY.first - 1;
+  for (const count of [free, free + 1]) {
+    const pictures = girlOf(count);
+    const colours = new Set();
+    for (const { rgba } of pictures)
+      for (let p = 0; p < rgba.length; p += 4) if (rgba[p] | rgba[p + 1] | rgba[p + 2]) colours.add(rgba[p] << 16 | rgba[p + 1] << 8 | rgba[p + 2]);
+    const sky = new Set(SKY.colours.map(([r, g, b]) => r << 16 | g << 8 | b));
+    assert.equal(colours.size, count);
+    assert.ok([...colours].every((c) => !sky.has(c)), 'her colours besides black, none of them the sky\'s');
+    const { module, findings } = kit.buildGirl({ pictures, title: `${count} colours` });
+    assert.deepEqual(findings, []);
+    holdsSkyRange(module.palette);
+    const exact = module.frames.every((frame, i) => frame.every((v, k) => v === pictures[i].rgba[k]));
+    assert.equal(exact, count === free, `${count} colours: shown exactly only when they all fit`);
+  }
+});
+
 test('transparent parts become black, part transparent ones their colour times their opacity', () => {
   const rgba = new Uint8ClampedArray(40 * 60 * 4);
   rgba.set([200, 100, 50, 128], 4 * (30 * 40 + 20));
@@ -256,6 +285,7 @@ test('files no author should make: a sentence each, never a hang or a throw', { 
     'lumidoll.mix': 'GIRL2: 80 x 30, not the size of GIRL1 (40 x 60)',
     'lumidoll.big': 'GIRL1: 4000 x 4000 pixels is larger than this kit handles (at most 2048 x 2048)',
     'lumidoll.ttl': 'has 300 characters; the dialog shows only the first 39',
+    'lumidoll.row': 'GIRL5: damaged: its colour table or pixels run past the end of its resource',
   };
   for (const [file, text] of Object.entries(expected)) {
     const read = kit.readGirl(new Uint8Array(fs.readFileSync(path.join(HOSTILE, file))), file);
