@@ -494,9 +494,10 @@ CycleFigures measure_stage(int width, int height, int scale)
 // The folder this benchmark runs from, where the minimal window program is built beside it.
 std::string own_folder()
 {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
+    // As long as a path the system can name: a shorter buffer would cut it, unterminated.
+    static char path[32768];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder(path, length < sizeof path ? length : 0);
     return folder.substr(0, folder.rfind('\\') + 1);
 }
 

@@ -20,6 +20,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include <string>
+
 #include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "host/host.h"
@@ -57,9 +59,9 @@ static bool write_bmp(const char* path, HDC surface, HBITMAP bitmap, int width, 
 
 static bool save_frame(const char* folder, int number, HDC surface, HBITMAP bitmap, int width, int height)
 {
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%s\\frame%04d.bmp", folder, number);
-    return write_bmp(path, surface, bitmap, width, height);
+    char frame[32];  // "frame", a number of up to eleven characters and ".bmp"
+    snprintf(frame, sizeof frame, "frame%04d.bmp", number);
+    return write_bmp((std::string(folder) + "\\" + frame).c_str(), surface, bitmap, width, height);
 }
 
 static void choose_girl(const char* file_name)
