@@ -165,7 +165,7 @@ static LONG WINAPI fault_guard(EXCEPTION_POINTERS* fault)
         set_saver_running(FALSE);
         // The system's colours and its palette's static colours go back as the saver found them.
         HDC screen = GetDC(nullptr);
-        give_back_static_colours(screen);
+        give_back_display_colours(screen);
         ReleaseDC(nullptr, screen);
         ExitProcess(static_cast<UINT>(FAULT_EXIT_CODE));
     }

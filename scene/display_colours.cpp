@@ -200,10 +200,11 @@ static int changed_count;
 static int changed_elements[MONOCHROME_COUNT];
 static COLORREF saved_colours[MONOCHROME_COUNT];
 
-void take_static_colours(HDC screen, HPALETTE palette)
+void take_display_colours(HDC screen, HPALETTE palette)
 {
-    if (taken)
-        return;
+    if (taken || SetSystemPaletteUse(screen, SYSPAL_NOSTATIC) == SYSPAL_ERROR)
+        return;  // taken already, or a display without a palette
+    taken = 1;
     // The palette first, as Windows asks, so that the screen already shows the saver's colours.
     if (palette) {
         HPALETTE previous = SelectPalette(screen, palette, FALSE);
@@ -224,16 +225,14 @@ void take_static_colours(HDC screen, HPALETTE palette)
     }
     // The system tells every window of the change itself, so that each repaints in them.
     SetSysColors(changed_count, changed_elements, monochrome);
-    taken = 1;
 }
 
-int give_back_static_colours(HDC screen)
+void give_back_display_colours(HDC screen)
 {
     if (!taken)
-        return 0;
+        return;
     taken = 0;
     SetSystemPaletteUse(screen, SYSPAL_STATIC);
     RealizePalette(screen);
     SetSysColors(changed_count, changed_elements, saved_colours);
-    return 1;
 }

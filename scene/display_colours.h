@@ -22,7 +22,10 @@ int display_kind();
 // colours, once, as it is loaded; on any other display nothing changes.
 void dither_for_display(Sprite* sprite);
 
-// The system's colours while the saver's palettes have the display's static colours: black
-// and white only, so that any window over the scene (the password dialog) stays readable.
-void take_static_colours(HDC screen, HPALETTE palette);
-int give_back_static_colours(HDC screen);
+// Full screen on a palette display, the saver's palettes take the display's static colours as
+// well, and meanwhile the system's own colours are black and white only, so that any window over
+// the scene (the password dialog) stays readable. Taken here and given back here, both as the
+// saver found them, on every way out (the window's end, a fault); a display without a palette
+// has nothing to take, and giving back what was not taken does nothing.
+void take_display_colours(HDC screen, HPALETTE palette);
+void give_back_display_colours(HDC screen);

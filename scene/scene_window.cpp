@@ -18,17 +18,12 @@ static void on_create(HWND window)
     load_settings_names();
     load_options();
     HDC screen = GetDC(window);
-    // Full screen, the saver's palettes may use the system's static colours too.
-    UINT palette_use = SYSPAL_ERROR;
-    if (!preview_mode)
-        palette_use = SetSystemPaletteUse(screen, SYSPAL_NOSTATIC);
     // On a 16-colour display the frames are dithered as they load.
     set_display_kind(display_kind_of(screen));
     load_scene_sprites(screen);
-    // A palette display: while the saver's palettes hold its static colours, the system's own
-    // colours are black and white, so that a window over the scene stays readable.
-    if (palette_use != SYSPAL_ERROR && girl_sprite.count > 0)
-        take_static_colours(screen, girl_sprite.frames[0].palette);
+    // Full screen, the saver's palettes may use a palette display's static colours too.
+    if (!preview_mode)
+        take_display_colours(screen, girl_sprite.count > 0 ? girl_sprite.frames[0].palette : nullptr);
     ReleaseDC(window, screen);
     // Positions come from the whole primary monitor, also in the small preview window.
     open_stage(window);
@@ -75,12 +70,9 @@ static void on_destroy(HWND window)
     close_stage();
     // In random mode this is the last girl picked, so the next run starts with her.
     save_options();
-    if (!preview_mode) {
-        HDC screen = GetDC(window);
-        if (!give_back_static_colours(screen))
-            SetSystemPaletteUse(screen, SYSPAL_STATIC);
-        ReleaseDC(window, screen);
-    }
+    HDC screen = GetDC(window);
+    give_back_display_colours(screen);
+    ReleaseDC(window, screen);
 }
 
 LRESULT scene_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
