@@ -3,7 +3,8 @@
 // It checks the module with the saver's own rule for a readable module, opens it exactly as the
 // saver does (as data, from the file given) and loads the frames with the saver's own code, then
 // says in one line each what an author needs to know; the girl maker page says the same in the
-// same words. Exit status 0 only for modules the saver shows completely (warnings aside).
+// same words, each written once in tools/kit/sentences.json. Exit status 0 only for modules the
+// saver shows completely (warnings aside).
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
