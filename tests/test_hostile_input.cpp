@@ -325,7 +325,7 @@ TEST_CASE("girl module files no author should make: listed as decided, played wi
         for (const char* file : {"lumidoll.emp", "lumidoll.trn", "lumidoll.rnd", "lumidoll.nor"}) {
             CAPTURE(file);
             Played played = play_module(file);
-            CHECK(std::string(girl_modules[0].title).empty());
+            CHECK(utf8(girl_modules[0].title).empty());
             CHECK(played.frames == 0);
             CHECK(played.width == 0);
         }
@@ -357,7 +357,7 @@ TEST_CASE("girl module files no author should make: listed as decided, played wi
     SUBCASE("a 300-character title is cut to its first 39")
     {
         play_module("lumidoll.ttl", 1);
-        CHECK(std::string(girl_modules[0].title) == std::string("A title that goes on and on A title that goes on and on").substr(0, 39));
+        CHECK(utf8(girl_modules[0].title) == std::string("A title that goes on and on A title that goes on and on").substr(0, 39));
     }
     install_sample_girls();
 }
@@ -513,7 +513,7 @@ TEST_CASE("a module cut short inside its string table, a frame or its directory 
         scan_girl_modules();
         REQUIRE(module_count == 1);
         CHECK(girl_modules[0].readable == 0);
-        CHECK(std::string(girl_modules[0].title).empty());
+        CHECK(utf8(girl_modules[0].title).empty());
         CHECK(frames_loaded_from_first() == 0);
         DWORD status;
         std::map<std::string, std::string> reports = check_all({system_path("lumidoll.cut"), sample}, status);

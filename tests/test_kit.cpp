@@ -27,7 +27,7 @@ TEST_CASE("a module built by the kit from the sample girl's pictures is listed a
     install_girl(kit_module("lumidoll.kit"), "lumidoll.kit");
     scan_girl_modules();
     REQUIRE(module_count == 1);
-    CHECK(std::string(girl_modules[0].title) == "Aurora, rebuilt by the kit");
+    CHECK(utf8(girl_modules[0].title) == "Aurora, rebuilt by the kit");
     Surface screen(640, 480);
     start_scene_on(screen.dc, 640, 480, 0, 0);
     CHECK(girl_sprite.width == 132);

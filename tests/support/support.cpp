@@ -257,6 +257,24 @@ bool screen_changes(DWORD within_ms)
     }, within_ms);
 }
 
+std::string utf8(const std::wstring& text)
+{
+    std::string out(text.size() * 3 + 1, '\0');
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
+                                     static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
+std::wstring utf16(const std::string& text)
+{
+    std::wstring out(text.size() + 1, L'\0');
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
+                                     static_cast<int>(out.size()));
+    out.resize(static_cast<size_t>(length));
+    return out;
+}
+
 uint32_t rgb_of(const RGBQUAD& q)
 {
     return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;

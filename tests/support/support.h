@@ -19,6 +19,10 @@ std::string windows_path(const std::string& file_name);
 extern const char* const SAMPLE_GIRLS[3];
 extern const char* const SAMPLE_TITLES[3];
 
+// Text the system keeps in UTF-16, as UTF-8 (how the tests write what they expect), and back.
+std::string utf8(const std::wstring& text);
+std::wstring utf16(const std::string& text);
+
 // Files.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
