@@ -601,3 +601,45 @@ TEST_CASE("every language's dialog fits, each text in its control and the logo b
         DestroyWindow(dialog);
     }
 }
+
+TEST_CASE("a girl's title in Cyrillic and one in Japanese: exactly on the NT family, in the system's code page on the Windows 95 family")
+{
+    const std::string cyrillic = "\xD0\x9C\xD0\xB8\xD1\x80\xD0\xB0 \xD0\x97\xD0\xB2\xD0\xB5\xD0\xB7\xD0\xB4\xD0\xB0";  // Мира Звезда
+    const std::string japanese = "\xE6\x98\x9F\xE7\xA9\xBA\xE3\x81\xAE\xE3\x83\x9F\xE3\x83\xA9";  // 星空のミラ
+    // As a Western Windows 98 reads them (the code page lacks every letter of both), and as a
+    // Russian one does (its code page has the Cyrillic letters).
+    std::string cyrillic_on_95 = "???? ??????", japanese_on_95 = "?????";
+    if (GetACP() == 1251)
+        cyrillic_on_95 = cyrillic;
+    else
+        REQUIRE(GetACP() == 1252);
+    char wanted[16] = "809";
+    GetEnvironmentVariableA("SKYFLARE_LANGUAGE", wanted, sizeof wanted);
+    const DialogTemplate texts =
+        dialog_template(app_instance, IDD_CONFIG, static_cast<WORD>(std::strtoul(wanted, nullptr, 16)));
+    REQUIRE(!texts.controls.empty());
+    install_sample_girls();
+    install_girl(fixture_path("kit\\lumidoll.cyr"), "lumidoll.cyr");
+    install_girl(fixture_path("kit\\lumidoll.jpn"), "lumidoll.jpn");
+    store(0, 0);
+    const char* const as_windows_98 = "Software\\Wine\\AppDefaults\\SkyFlare.scr";
+    for (bool windows_98 : {false, true}) {
+        CAPTURE(windows_98);
+        if (windows_98)
+            set_user_string(as_windows_98, "Version", "win98");
+        Process saver("\"" + saver_path() + "\" /c");
+        HWND dialog = nullptr;
+        REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }));
+        REQUIRE(wait_until([&] { return IsWindowVisible(dialog) && SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_GETCOUNT, 0, 0) == 5; }));
+        CHECK(IsWindowUnicode(dialog) == !windows_98);
+        CHECK(window_text(GetDlgItem(dialog, IDCANCEL)) == texts.controls[5].text);  // in the user's language
+        const std::vector<std::string> items = list_items_as_shown(dialog);
+        CHECK(std::count(items.begin(), items.end(), windows_98 ? cyrillic_on_95 : cyrillic) == 1);
+        CHECK(std::count(items.begin(), items.end(), windows_98 ? japanese_on_95 : japanese) == 1);
+        CHECK(std::count(items.begin(), items.end(), SAMPLE_TITLES[0]) == 1);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        CHECK(saver.wait(20000));
+        RegDeleteKeyA(HKEY_CURRENT_USER, as_windows_98);
+    }
+    install_sample_girls();
+}
