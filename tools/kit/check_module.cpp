@@ -89,26 +89,86 @@ static void say_unopened(DWORD error, const char* name)
            name, reason, name);
 }
 
-// The title as the configuration dialog shows it: the module's text in the system's code page.
-// Printed in full to a console; elsewhere (a pipe, a file) written as UTF-8.
-static void say_title(const char* title, int length)
+// A line that may hold any script (her title): in full to a console; elsewhere (a pipe, a
+// file) as UTF-8.
+static void say_wide(const WCHAR* line)
 {
-    wchar_t wide[256] = L"";
-    int count = MultiByteToWideChar(CP_ACP, 0, title, -1, wide, 256);
-    char line[1024];
     DWORD mode;
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    fflush(stdout);
     if (GetConsoleMode(out, &mode)) {
-        fflush(stdout);
-        WriteConsoleW(out, L"title: \"", 8, nullptr, nullptr);
-        WriteConsoleW(out, wide, static_cast<DWORD>(count > 0 ? count - 1 : 0), nullptr, nullptr);
-        wsprintfA(line, "\" (%d characters, code page %u)\r\n", length, GetACP());
-        WriteConsoleA(out, line, static_cast<DWORD>(strlen(line)), nullptr, nullptr);
+        WriteConsoleW(out, line, static_cast<DWORD>(lstrlenW(line)), nullptr, nullptr);
+        WriteConsoleW(out, L"\r\n", 2, nullptr, nullptr);
         return;
     }
-    char utf8[1024] = "";
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
-    printf("title: \"%s\" (%d characters, code page %u)\n", utf8, length, GetACP());
+    static char utf8[4096];
+    if (!WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, nullptr, nullptr))
+        utf8[0] = '\0';
+    printf("%s\n", utf8);
+}
+
+// The code pages of the Windows 95 family's languages, in which that family shows every text,
+// as the girl maker page names them.
+static const struct {
+    UINT number;
+    const WCHAR* script;
+} CODE_PAGES[] = {{932, L"Japanese"}, {936, L"Simplified Chinese"}, {949, L"Korean"}, {950, L"Traditional Chinese"},
+                  {1250, L"Central European"}, {1251, L"Cyrillic"}, {1252, L"Western"}};
+static const int CODE_PAGE_COUNT = sizeof CODE_PAGES / sizeof CODE_PAGES[0];
+
+// Her title as a Windows of the code page shows it: each letter the code page lacks a "?".
+static void in_code_page(const WCHAR* title, UINT code_page, WCHAR* shown, int size)
+{
+    char bytes[1024];
+    if (!WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, title, -1, bytes, sizeof bytes, nullptr, nullptr) ||
+        !MultiByteToWideChar(code_page, 0, bytes, -1, shown, size))
+        shown[0] = L'\0';
+}
+
+// The one sentence, the page's word for word, that says in which of those code pages her title
+// does not show as written and how it shows there; nothing when it shows in all of them.
+static void say_code_pages(const WCHAR* title)
+{
+    WCHAR shown[CODE_PAGE_COUNT][256];
+    int group[CODE_PAGE_COUNT];  // the first code page that shows it the same way; -1: as written
+    int groups = 0, lacking = 0;
+    for (int i = 0; i < CODE_PAGE_COUNT; i++) {
+        in_code_page(title, CODE_PAGES[i].number, shown[i], 256);
+        group[i] = lstrcmpW(shown[i], title) == 0 ? -1 : i;
+        for (int j = 0; j < i && group[i] == i; j++)
+            if (group[j] >= 0 && lstrcmpW(shown[j], shown[i]) == 0)
+                group[i] = group[j];
+        groups += group[i] == i;
+        lacking += group[i] >= 0;
+    }
+    if (!groups)
+        return;
+    static WCHAR line[4096];
+    lstrcpyW(line, L"title: on the Windows 95 family her title shows ");
+    int said = 0;
+    for (int i = 0; i < CODE_PAGE_COUNT; i++) {
+        if (group[i] != i)
+            continue;
+        int pages = 0, named = 0;
+        for (int j = i; j < CODE_PAGE_COUNT; j++)
+            pages += group[j] == i;
+        lstrcatW(line, said++ ? L", and as \"" : L"as \"");
+        lstrcatW(line, shown[i]);
+        lstrcatW(line, pages > 1 ? L"\" in code pages " : L"\" in code page ");
+        for (int j = i; j < CODE_PAGE_COUNT; j++) {
+            if (group[j] != i)
+                continue;
+            if (named)
+                lstrcatW(line, named == pages - 1 ? L" and " : L", ");
+            WCHAR page[64];
+            wsprintfW(page, L"%u (%s)", CODE_PAGES[j].number, CODE_PAGES[j].script);
+            lstrcatW(line, page);
+            named++;
+        }
+    }
+    lstrcatW(line, lacking > 1 ? L", which lack" : L", which lacks");
+    lstrcatW(line, L" some of its letters; on the NT family it shows as written");
+    say_wide(line);
 }
 
 // A count of bytes as a person reads it: 404,652.
@@ -261,14 +321,30 @@ static void say_unreadable_module(const ModuleCheck& check, const char* name)
 }
 
 struct TitleRead {
-    char title[256];
-    int length;
+    WCHAR title[256];
 };
 
+// Her title exactly as she stores it, in UTF-16: string 1 of the string table's first block, in
+// its first language, as Windows finds it (on every Windows, the 95 family's included).
 static void read_title(HMODULE module, void* read)
 {
     TitleRead* title = static_cast<TitleRead*>(read);
-    title->length = LoadStringA(module, 1, title->title, sizeof title->title);
+    HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
+    const WORD* at = block ? static_cast<const WORD*>(LockResource(LoadResource(module, block))) : nullptr;
+    if (!at)
+        return;
+    const WORD* end = at + SizeofResource(module, block) / sizeof(WORD);
+    at += 1 + *at;  // string 0
+    if (at >= end)
+        return;
+    int length = *at++;
+    if (length > end - at)
+        length = static_cast<int>(end - at);
+    if (length > 255)
+        length = 255;
+    for (int i = 0; i < length; i++)
+        title->title[i] = at[i];
+    title->title[length] = L'\0';
 }
 
 static void read_frames(HMODULE module, void* frames)
@@ -301,12 +377,17 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
     if (!(check.present & PART_TITLE)) {
         printf("title: the title (string 1) is missing: the dialog shows an empty line\n");
         good = false;
-    } else if (check.title_length > MAX_TITLE) {
-        printf("title: \"%s\" has %d characters; the dialog shows only the first %d\n", title.title, check.title_length,
-               MAX_TITLE);
-        good = false;
     } else {
-        say_title(title.title, check.title_length);
+        static WCHAR line[512];
+        if (check.title_length > MAX_TITLE) {
+            wsprintfW(line, L"title: \"%s\" has %d characters; the dialog shows only the first %d", title.title,
+                      check.title_length, MAX_TITLE);
+            good = false;
+        } else {
+            wsprintfW(line, L"title: \"%s\" (%d characters)", title.title, check.title_length);
+        }
+        say_wide(line);
+        say_code_pages(title.title);
     }
 
     const long long width = check.frames[0].width, height = check.frames[0].height;
