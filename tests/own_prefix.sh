@@ -13,14 +13,8 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-# The East Asian fonts of Windows are not Wine's: the dialog fonts of those languages, and the
-# ones Wine links its own user interface font to for their letters, are each drawn with
-# WenQuanYi Micro Hei (Debian's fonts-wqy-microhei), which has the Chinese, Japanese and Korean
-# letters, so that dialogs and setups in those languages are measured and photographed with
-# real letters, not empty boxes.
-for font in 'ＭＳ Ｐゴシック' '宋体' '新細明體' '굴림' 'MS UI Gothic' 'SimSun' 'PMingLiU' 'Gulim'; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-done
+# Chinese, Japanese and Korean letters, for the dialogs and setups in those languages.
+bash "$(dirname "$0")/east_asian_fonts.sh"
 if [ -n "${SKYFLARE_DPI:-}" ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$SKYFLARE_DPI" /f >/dev/null 2>&1
 fi
