@@ -554,10 +554,8 @@ TEST_CASE("without its logo the dialog paints nothing in the placeholder")
 // the language of the saver's that this user should get in SKYFLARE_LANGUAGE (hexadecimal).
 TEST_CASE("in the user's language: the dialog shows that language's texts, each fitting its control" * doctest::skip())
 {
-    char wanted[16] = "";
-    GetEnvironmentVariableA("SKYFLARE_LANGUAGE", wanted, sizeof wanted);
-    const WORD language = static_cast<WORD>(std::strtoul(wanted, nullptr, 16));
-    CAPTURE(wanted);
+    const WORD language = asked_language();
+    CAPTURE(language);
     const DialogTemplate texts = dialog_template(app_instance, IDD_CONFIG, language);
     REQUIRE(!texts.controls.empty());
     std::string unreadable = string_block(app_instance, IDS_UNREADABLE_MODULE, language)[IDS_UNREADABLE_MODULE % 16];
@@ -613,10 +611,7 @@ TEST_CASE("a girl's title in Cyrillic and one in Japanese: exactly on the NT fam
         cyrillic_on_95 = cyrillic;
     else
         REQUIRE(GetACP() == 1252);
-    char wanted[16] = "809";
-    GetEnvironmentVariableA("SKYFLARE_LANGUAGE", wanted, sizeof wanted);
-    const DialogTemplate texts =
-        dialog_template(app_instance, IDD_CONFIG, static_cast<WORD>(std::strtoul(wanted, nullptr, 16)));
+    const DialogTemplate texts = dialog_template(app_instance, IDD_CONFIG, asked_language(0x0809));
     REQUIRE(!texts.controls.empty());
     install_sample_girls();
     install_girl(fixture_path("kit\\lumidoll.cyr"), "lumidoll.cyr");

@@ -662,9 +662,7 @@ std::string setup_sentence(const char* name, const char* language, const std::st
 // languages, with the language the setup must speak in SKYFLARE_LANGUAGE (hexadecimal).
 TEST_CASE("in the user's language: a silent install leaves what it leaves in English, and the setup asks in that language" * doctest::skip())
 {
-    char wanted[16] = "";
-    GetEnvironmentVariableA("SKYFLARE_LANGUAGE", wanted, sizeof wanted);
-    const WORD language = static_cast<WORD>(std::strtoul(wanted, nullptr, 16));
+    const WORD language = asked_language();
     const std::pair<WORD, const char*> names[] = {{0x0809, "ENGLISH"}, {0x0419, "RUSSIAN"}, {0x0411, "JAPANESE"}};
     const char* nsis_language = nullptr;
     for (const auto& [id, name] : names)

@@ -8,6 +8,7 @@
 #include "scene/sequence.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -376,6 +377,14 @@ std::vector<std::string> string_block(HMODULE module, UINT id, WORD language)
         text = utf8(wide);
     }
     return strings;
+}
+
+WORD asked_language(WORD otherwise)
+{
+    char asked[16] = "";
+    if (!GetEnvironmentVariableA("SKYFLARE_LANGUAGE", asked, sizeof asked))
+        return otherwise;
+    return static_cast<WORD>(std::strtoul(asked, nullptr, 16));
 }
 
 std::vector<WORD> resource_languages(HMODULE module, LPCSTR type, LPCSTR name)

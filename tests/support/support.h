@@ -47,6 +47,10 @@ std::vector<std::string> string_block(HMODULE module, UINT id, WORD language);
 // The languages a module holds a resource in, in the order of its resource directory.
 std::vector<WORD> resource_languages(HMODULE module, LPCSTR type, LPCSTR name);
 
+// The language tests/in_languages.sh says this run's user must get (SKYFLARE_LANGUAGE, in
+// hexadecimal), or `otherwise` when the run is not one of its.
+WORD asked_language(WORD otherwise = 0);
+
 // Files.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
