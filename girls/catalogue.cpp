@@ -7,6 +7,7 @@
 
 #include "girls/module_file.h"
 #include "girls/settings.h"
+#include "host/language.h"
 
 GirlModule girl_modules[MAX_GIRL_MODULES];
 int module_count;
@@ -40,10 +41,29 @@ static HMODULE open_girl_module(const char* file_name, OpenModule* opened)
     return open_module(path, opened);
 }
 
+// Her title as the dialog will show it. On the NT family, exactly as she stores it, in UTF-16,
+// so that any script shows where Windows has a font for it. The 95 family shows text in its
+// code page alone: there Windows turns her title into it, each letter the code page lacks a
+// "?", as it does for any program that reads a string; a title of 39 double-byte letters takes
+// 78 bytes.
 static void read_title(HMODULE module, void* entry)
 {
     GirlModule* girl = static_cast<GirlModule*>(entry);
-    LoadStringA(module, 1, girl->title, sizeof girl->title);
+    const int characters = sizeof girl->title / sizeof girl->title[0];
+    girl->title[0] = L'\0';
+    if (const UnicodeUser* unicode = unicode_user()) {
+        unicode->LoadStringW(module, 1, girl->title, characters);
+        return;
+    }
+    char shown[2 * (characters - 1) + 1];
+    WCHAR wide[sizeof shown];
+    if (LoadStringA(module, 1, shown, sizeof shown) <= 0 ||
+        MultiByteToWideChar(CP_ACP, 0, shown, -1, wide, sizeof shown) <= 0)
+        return;
+    int i = 0;
+    for (; i < characters - 1 && wide[i]; i++)  // a longer title is cut at 39 characters
+        girl->title[i] = wide[i];
+    girl->title[i] = L'\0';
 }
 
 void scan_girl_modules()
@@ -63,13 +83,13 @@ void scan_girl_modules()
             continue;
         GirlModule* entry = &girl_modules[module_count];
         lstrcpyA(entry->file_name, found.cFileName);
-        entry->title[0] = '\0';
+        entry->title[0] = L'\0';
         entry->readable = 0;
         OpenModule opened;
         if (open_girl_module(entry->file_name, &opened))
             entry->readable = read_module_guarded(opened.module, opened.check.file_size, read_title, entry);
         if (!entry->readable)
-            entry->title[0] = '\0';
+            entry->title[0] = L'\0';
         close_module(&opened);
         module_count++;
     } while (module_count < MAX_GIRL_MODULES && FindNextFileA(search, &found));

@@ -1,10 +1,14 @@
 // catalogue.h --- the add-on girl modules found in the system directory, and the random pick.
 #pragma once
+#include <windows.h>
+
 #include "scene/sprite.h"
 
 struct GirlModule {
     char file_name[13];          // without directory, at most 12 characters
-    char title[40];              // the module's string 1; empty when it could not be read
+    WCHAR title[40];             // the module's string 1, at most 39 UTF-16 characters as she
+                                 // stores it (on the 95 family as its code page shows it);
+                                 // empty when it could not be read
     int readable;                // 0 when the file is no module the saver can read safely
 };
 

@@ -5,23 +5,58 @@
 #include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "host/host.h"
+#include "host/language.h"
 #include "resources/resource_ids.h"
 #include "scene/display_colours.h"
 
 static HBITMAP logo_bitmap;  // loaded when the dialog opens, freed when it closes
 
-// The list's line for a module file that cannot be read.
-static const char UNREADABLE_LINE[] = "(%s cannot be read)";
-// A line of the list holds the longest title, or that line with the longest file name in it.
-static const size_t TITLE_LINE = sizeof girl_modules[0].title;
-static const size_t UNREADABLE_LINE_SIZE = sizeof UNREADABLE_LINE - 2 + sizeof girl_modules[0].file_name - 1;  // "%s" goes
-static const size_t LIST_LINE = TITLE_LINE > UNREADABLE_LINE_SIZE ? TITLE_LINE : UNREADABLE_LINE_SIZE;
 
 static void free_logo()
 {
     if (logo_bitmap)
         DeleteObject(logo_bitmap);
     logo_bitmap = nullptr;
+}
+
+// A line of the girl list: a title of 39 characters, or the sentence for a file that cannot be
+// read with the file's name of 12 in it.
+static const int UNREADABLE_SENTENCE = 80;
+static const int LIST_LINE = UNREADABLE_SENTENCE + sizeof girl_modules[0].file_name;
+
+// The user's language's sentence for a module that cannot be read, with its file name for "%s".
+static void unreadable_line(WCHAR* line, const char* file_name)
+{
+    WCHAR sentence[UNREADABLE_SENTENCE];
+    WCHAR name[sizeof girl_modules[0].file_name];
+    user_text(IDS_UNREADABLE_MODULE, sentence, UNREADABLE_SENTENCE);
+    if (!MultiByteToWideChar(CP_ACP, 0, file_name, -1, name, sizeof name / sizeof name[0]))
+        name[0] = L'\0';
+    int at = 0;
+    for (const WCHAR* p = sentence; *p && at < LIST_LINE - 1; p++) {
+        if (p[0] == L'%' && p[1] == L's') {
+            for (const WCHAR* n = name; *n && at < LIST_LINE - 1; n++)
+                line[at++] = *n;
+            p++;
+        } else {
+            line[at++] = *p;
+        }
+    }
+    line[at] = L'\0';
+}
+
+// On the NT family the list is a Unicode window and takes the line as it is; on the 95 family
+// it holds text in the system's code page, into which the line is turned as Windows would.
+static void add_to_list(HWND dialog, const WCHAR* line)
+{
+    if (const UnicodeUser* unicode = unicode_user()) {
+        unicode->SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+        return;
+    }
+    char shown[2 * LIST_LINE];
+    if (!WideCharToMultiByte(CP_ACP, 0, line, -1, shown, sizeof shown, nullptr, nullptr))
+        shown[0] = '\0';
+    SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown));
 }
 
 static void enable_girl_list(HWND dialog, BOOL enable)
@@ -39,12 +74,13 @@ static void on_init(HWND dialog)
     // List position i stands for module table entry i. A file the saver cannot read (damaged,
     // cut short, or no module at all) is named, so the user can tell which file to replace.
     for (int i = 0; i < module_count; i++) {
-        char line[LIST_LINE];
-        if (girl_modules[i].readable)
-            lstrcpynA(line, girl_modules[i].title, sizeof line);
-        else
-            wsprintfA(line, UNREADABLE_LINE, girl_modules[i].file_name);
-        SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+        WCHAR line[LIST_LINE];
+        if (girl_modules[i].readable) {
+            add_to_list(dialog, girl_modules[i].title);
+        } else {
+            unreadable_line(line, girl_modules[i].file_name);
+            add_to_list(dialog, line);
+        }
     }
     SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_SETCURSEL, static_cast<WPARAM>(Girl), 0);
     // In random mode the list still shows the stored girl: the last one the saver picked.

@@ -4,6 +4,7 @@
 
 #include "girls/config_dialog.h"
 #include "host/host.h"
+#include "host/language.h"
 #include "resources/resource_ids.h"
 #include "scene/display_colours.h"
 
@@ -84,7 +85,15 @@ INT_PTR open_config_dialog(HWND owner)
         INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_STANDARD_CLASSES};
         init_controls(&wanted);
     }
-    INT_PTR result = DialogBoxParamA(app_instance, MAKEINTRESOURCEA(IDD_CONFIG), owner, config_dialog_proc, 0);
+    // In the user's language; on the NT family a Unicode dialog, whose list shows each girl's
+    // title in her own script, on the 95 family an ANSI one, in the system's code page.
+    INT_PTR result = -1;
+    const DLGTEMPLATE* dialog = user_dialog(IDD_CONFIG);
+    const UnicodeUser* unicode = unicode_user();
+    if (dialog && unicode)
+        result = unicode->DialogBoxIndirectParamW(app_instance, dialog, owner, config_dialog_proc, 0);
+    else if (dialog)
+        result = DialogBoxIndirectParamA(app_instance, dialog, owner, config_dialog_proc, 0);
     if (controls)
         FreeLibrary(controls);
     return result;

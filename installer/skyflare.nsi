@@ -25,8 +25,10 @@
 !searchparse /file "${RC}" `VALUE "CompanyName", "` COMPANY `"`
 !searchparse /file "${RC}" `VALUE "LegalCopyright", "` COPYRIGHT `"`
 
+!include "${__FILEDIR__}/languages.nsh"
+
 Name "Sky Flare ${VERSION}"
-Caption "Sky Flare ${VERSION} screen saver setup"
+Caption "$(SETUP_CAPTION)"
 OutFile "${OUTFILE}"
 InstallDir "${PROGRAMS}\Sky Flare"
 RequestExecutionLevel admin
@@ -198,14 +200,10 @@ Section "Sky Flare"
     ; typed an administrator's password gets the administrator's setting changed, not their
     ; own, and no plugin of this NSIS can reach the signed-in user's: the question says so.
     System::Call 'advapi32::GetUserName(t .R9, *i ${NSIS_MAX_STRLEN})'
-    MessageBox MB_YESNO|MB_ICONQUESTION "Sky Flare is now the screen saver of $R9, the Windows account \
-this setup runs as.$\n$\nIf you typed an administrator's password to install it, that account is not \
-yours: choose Sky Flare and its girls in your own screen saver settings instead.$\n$\nChoose the girls \
-for $R9 now?" /SD IDNO IDNO done
+    MessageBox MB_YESNO|MB_ICONQUESTION "$(CHOOSE_GIRLS_FOR_ACCOUNT)" /SD IDNO IDNO done
   ${Else}
     ; The Windows 95 family has one setting for whoever uses the computer.
-    MessageBox MB_YESNO|MB_ICONQUESTION "Sky Flare is now the screen saver.$\n$\nChoose the girls now?" \
-/SD IDNO IDNO done
+    MessageBox MB_YESNO|MB_ICONQUESTION "$(CHOOSE_GIRLS)" /SD IDNO IDNO done
   ${EndIf}
   Exec '"$0" /c'
   done:

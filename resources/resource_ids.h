@@ -18,5 +18,9 @@
 #define IDS_SETTINGS_SECTION 1007
 #define IDS_NO_HELP_MEMORY 1008
 #define IDS_HELP_FILE 1009
+/* The girl list's line for a module file that cannot be read, "%s" its name. Translated, so it
+   opens a block of sixteen strings of its own (1024 to 1039): the blocks of the names above stay
+   in English (United Kingdom) alone, whatever the user's language. */
+#define IDS_UNREADABLE_MODULE 1024
 
 #define SKYFLARE_VERSION_RESOURCE 1

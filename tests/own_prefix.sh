@@ -13,6 +13,8 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# Chinese, Japanese and Korean letters, for the dialogs and setups in those languages.
+bash "$(dirname "$0")/east_asian_fonts.sh"
 if [ -n "${SKYFLARE_DPI:-}" ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$SKYFLARE_DPI" /f >/dev/null 2>&1
 fi

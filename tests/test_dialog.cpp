@@ -1,5 +1,6 @@
 // test_dialog.cpp --- the configuration dialog, driven through its controls as a user would.
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "girls/catalogue.h"
@@ -140,6 +141,64 @@ int dark_streaks(int painted_count, int source_count, int painted_length, int so
             streaks++;
     }
     return streaks;
+}
+
+std::string window_text(HWND window)
+{
+    WCHAR text[256] = L"";
+    GetWindowTextW(window, text, 256);
+    return utf8(text);
+}
+
+std::vector<std::string> list_items_as_shown(HWND dialog)
+{
+    std::vector<std::string> items;
+    LRESULT count = SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        WCHAR text[128] = L"";
+        SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        items.push_back(utf8(text));
+    }
+    return items;
+}
+
+// Every button's text fits its control, measured with the control's own font at the display's
+// scale: a radio button's or check box's beside its box (13 pixels at 100 %, and the gap of 4
+// before the text that Windows leaves), a push button's inside its edges; and the logo's place
+// lies below every control, within the dialog.
+void check_texts_fit(HWND dialog)
+{
+    RECT client, place = logo_place(dialog);
+    GetClientRect(dialog, &client);
+    CHECK(place.bottom <= client.bottom);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE))  // shown once the dialog is
+            continue;
+        RECT area;
+        GetWindowRect(child, &area);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+        CHECK(area.bottom <= place.top);
+        WCHAR text[256] = L"", kind[32] = L"";
+        GetWindowTextW(child, text, 256);
+        GetClassNameW(child, kind, 32);
+        if (lstrcmpiW(kind, L"Button") != 0)
+            continue;
+        CAPTURE(utf8(text));
+        HDC dc = GetDC(child);
+        HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        RECT needs = {};
+        DrawTextW(dc, text, -1, &needs, DT_CALCRECT | DT_SINGLELINE);  // "&" takes no room
+        const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+        SelectObject(dc, previous);
+        ReleaseDC(child, dc);
+        RECT has;
+        GetClientRect(child, &has);
+        const LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
+        const bool boxed = type == BS_AUTORADIOBUTTON || type == BS_AUTOCHECKBOX;
+        const int room = has.right - MulDiv(boxed ? 13 + 4 : 2 * 4, dpi, 96);
+        CHECK_MESSAGE(needs.right <= room, needs.right << " pixels wide, room for " << room << " at " << dpi << " dpi");
+        CHECK(needs.bottom <= has.bottom);
+    }
 }
 
 HBITMAP loaded_logo;
@@ -505,4 +564,93 @@ TEST_CASE("without its logo the dialog paints nothing in the placeholder")
         click(dialog, IDOK);
     });
     CHECK(result == 1);
+}
+
+// Run by tests/in_languages.sh once for each language, as a user whose Windows speaks it, with
+// the language of the saver's that this user should get in SKYFLARE_LANGUAGE (hexadecimal).
+TEST_CASE("in the user's language: the dialog shows that language's texts, each fitting its control" * doctest::skip())
+{
+    const WORD language = asked_language();
+    CAPTURE(language);
+    const DialogTemplate texts = dialog_template(app_instance, IDD_CONFIG, language);
+    REQUIRE(!texts.controls.empty());
+    std::string unreadable = string_block(app_instance, IDS_UNREADABLE_MODULE, language)[IDS_UNREADABLE_MODULE % 16];
+    unreadable.replace(unreadable.find("%s"), 2, "lumidoll.bad");
+    install_sample_girls();
+    write_file(system_path("lumidoll.bad"), "not a module");
+    store(0, 0);
+    run_dialog([&](HWND dialog) {
+        CHECK(window_text(dialog) == texts.caption);
+        for (const DialogControl& control : texts.controls)
+            if (control.id != IDC_GIRL_LIST)  // which shows the chosen girl
+                CHECK(window_text(GetDlgItem(dialog, control.id)) == control.text);
+        std::vector<std::string> items = list_items_as_shown(dialog);
+        CHECK(std::count(items.begin(), items.end(), unreadable) == 1);
+        check_texts_fit(dialog);
+        click(dialog, IDCANCEL);
+    });
+    install_sample_girls();
+}
+
+INT_PTR CALLBACK plain_dialog_proc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// Run on a display scaled to 200 %: each language's dialog, as the saver carries it.
+TEST_CASE("every language's dialog fits, each text in its control and the logo below them" * doctest::skip())
+{
+    char scale[8] = "";
+    if (GetEnvironmentVariableA("SKYFLARE_DPI", scale, sizeof scale)) {
+        HDC screen = GetDC(nullptr);
+        CHECK(GetDeviceCaps(screen, LOGPIXELSX) == std::atoi(scale));
+        ReleaseDC(nullptr, screen);
+    }
+    const std::vector<WORD> languages = resource_languages(app_instance, RT_DIALOG, MAKEINTRESOURCEA(IDD_CONFIG));
+    CHECK(languages.size() == 15);
+    for (WORD language : languages) {
+        CAPTURE(language);
+        HRSRC found = FindResourceExA(app_instance, RT_DIALOG, MAKEINTRESOURCEA(IDD_CONFIG), language);
+        const auto* layout = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(app_instance, found)));
+        HWND dialog = CreateDialogIndirectParamW(app_instance, layout, nullptr, plain_dialog_proc, 0);
+        REQUIRE(dialog != nullptr);
+        check_texts_fit(dialog);
+        DestroyWindow(dialog);
+    }
+}
+
+TEST_CASE("a girl's title in Cyrillic and one in Japanese: exactly on the NT family, in the system's code page on the Windows 95 family")
+{
+    const std::string cyrillic = "\xD0\x9C\xD0\xB8\xD1\x80\xD0\xB0 \xD0\x97\xD0\xB2\xD0\xB5\xD0\xB7\xD0\xB4\xD0\xB0";  // Мира Звезда
+    const std::string japanese = "\xE6\x98\x9F\xE7\xA9\xBA\xE3\x81\xAE\xE3\x83\x9F\xE3\x83\xA9";  // 星空のミラ
+    // As a Western Windows 98 reads them (the code page lacks every letter of both), and as a
+    // Russian one does (its code page has the Cyrillic letters).
+    std::string cyrillic_on_95 = "???? ??????", japanese_on_95 = "?????";
+    if (GetACP() == 1251)
+        cyrillic_on_95 = cyrillic;
+    else
+        REQUIRE(GetACP() == 1252);
+    const DialogTemplate texts = dialog_template(app_instance, IDD_CONFIG, asked_language(0x0809));
+    REQUIRE(!texts.controls.empty());
+    install_sample_girls();
+    install_girl(fixture_path("kit\\lumidoll.cyr"), "lumidoll.cyr");
+    install_girl(fixture_path("kit\\lumidoll.jpn"), "lumidoll.jpn");
+    store(0, 0);
+    const char* const as_windows_98 = "Software\\Wine\\AppDefaults\\SkyFlare.scr";
+    for (bool windows_98 : {false, true}) {
+        CAPTURE(windows_98);
+        if (windows_98)
+            set_user_string(as_windows_98, "Version", "win98");
+        Process saver("\"" + saver_path() + "\" /c");
+        HWND dialog = nullptr;
+        REQUIRE(wait_until([&] { return (dialog = FindWindowA("#32770", "Screen Glimmer")) != nullptr; }));
+        REQUIRE(wait_until([&] { return IsWindowVisible(dialog) && SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_GETCOUNT, 0, 0) == 5; }));
+        CHECK(IsWindowUnicode(dialog) == !windows_98);
+        CHECK(window_text(GetDlgItem(dialog, IDCANCEL)) == texts.controls[5].text);  // in the user's language
+        const std::vector<std::string> items = list_items_as_shown(dialog);
+        CHECK(std::count(items.begin(), items.end(), windows_98 ? cyrillic_on_95 : cyrillic) == 1);
+        CHECK(std::count(items.begin(), items.end(), windows_98 ? japanese_on_95 : japanese) == 1);
+        CHECK(std::count(items.begin(), items.end(), SAMPLE_TITLES[0]) == 1);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        CHECK(saver.wait(20000));
+        RegDeleteKeyA(HKEY_CURRENT_USER, as_windows_98);
+    }
+    install_sample_girls();
 }

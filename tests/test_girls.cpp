@@ -139,7 +139,7 @@ TEST_CASE("the scan lists every module in the directory's order with its title")
     CHECK(module_count == 3);
     for (int i = 0; i < 3; i++) {
         CHECK(std::string(girl_modules[i].file_name) == order[i]);
-        CHECK(std::string(girl_modules[i].title) == title_of_sample(order[i]));
+        CHECK(utf8(girl_modules[i].title) == title_of_sample(order[i]));
     }
     // The samples are classic 32-bit modules, which this 64-bit process reads as data.
     std::string module = read_file(system_path(SAMPLE_GIRLS[0]));
@@ -165,9 +165,9 @@ TEST_CASE("every match counts, even one that is no library, but names too long a
         const bool unreadable = name == "lumidoll.txt" || name == "lumidoll.x";
         CHECK(girl_modules[i].readable == !unreadable);
         if (unreadable)
-            CHECK(std::string(girl_modules[i].title).empty());
+            CHECK(utf8(girl_modules[i].title).empty());
         else
-            CHECK(std::string(girl_modules[i].title) == title_of_sample(name));
+            CHECK(utf8(girl_modules[i].title) == title_of_sample(name));
     }
     CHECK(listed.count("lumidoll.abcd") == 0);  // 13 characters: does not fit the table
     CHECK(listed.count("lumidoll.txt") == 1);
@@ -268,7 +268,7 @@ TEST_CASE("a module without one picture loads with that frame missing")
     install_girl(build_path("tests/fixtures/no_frame5.dll"), "lumidoll.no5");
     scan_girl_modules();
     REQUIRE(module_count == 1);
-    CHECK(std::string(girl_modules[0].title) == "Missing her fifth picture");
+    CHECK(utf8(girl_modules[0].title) == "Missing her fifth picture");
     GirlLoad girl(0);
     CHECK(frames_loaded(girl.frames, 17) == 16);
     CHECK(girl.frames[4].bitmap == nullptr);
@@ -304,7 +304,7 @@ TEST_CASE("modules are read as data from the exact file the scan found")
             if (std::string(girl_modules[i].file_name) == "lumidoll.cod")
                 index = i;
         REQUIRE(index >= 0);
-        CHECK(std::string(girl_modules[index].title) == "Module with code");
+        CHECK(utf8(girl_modules[index].title) == "Module with code");
         GirlLoad girl(index);
         CHECK(girl.frames[0].bitmap != nullptr);
         CHECK_FALSE(file_exists(mark));
@@ -329,7 +329,7 @@ TEST_CASE("modules are read as data from the exact file the scan found")
         CopyFileA(sample_girl_path(SAMPLE_GIRLS[2]).c_str(), in_cwd.c_str(), FALSE);
         scan_girl_modules();
         for (int i = 0; i < module_count; i++)
-            CHECK(std::string(girl_modules[i].title) == title_of_sample(girl_modules[i].file_name));
+            CHECK(utf8(girl_modules[i].title) == title_of_sample(girl_modules[i].file_name));
         remove_path(beside);
         remove_path(in_cwd);
     }

@@ -326,7 +326,7 @@ TEST_CASE("girl module files no author should make: listed as decided, played wi
         for (const char* file : {"lumidoll.emp", "lumidoll.trn", "lumidoll.rnd", "lumidoll.nor"}) {
             CAPTURE(file);
             Played played = play_module(file);
-            CHECK(std::string(girl_modules[0].title).empty());
+            CHECK(utf8(girl_modules[0].title).empty());
             CHECK(played.frames == 0);
             CHECK(played.width == 0);
         }
@@ -358,7 +358,7 @@ TEST_CASE("girl module files no author should make: listed as decided, played wi
     SUBCASE("a 300-character title is cut to its first 39")
     {
         play_module("lumidoll.ttl", 1);
-        CHECK(std::string(girl_modules[0].title) == std::string("A title that goes on and on A title that goes on and on").substr(0, 39));
+        CHECK(utf8(girl_modules[0].title) == std::string("A title that goes on and on A title that goes on and on").substr(0, 39));
     }
     SUBCASE("a frame one row short of its height is never read, and the checker names it")
     {
@@ -533,7 +533,7 @@ TEST_CASE("a module cut short inside its string table, a frame or its directory 
         scan_girl_modules();
         REQUIRE(module_count == 1);
         CHECK(girl_modules[0].readable == 0);
-        CHECK(std::string(girl_modules[0].title).empty());
+        CHECK(utf8(girl_modules[0].title).empty());
         CHECK(frames_loaded_from_first() == 0);
         DWORD status;
         std::map<std::string, std::string> reports = check_all({system_path("lumidoll.cut"), sample}, status);
@@ -626,7 +626,7 @@ TEST_CASE("a part of a module the disk does not give is never taken for sound: t
     failing_read = 0;
     REQUIRE(module_count == 1);
     CHECK(girl_modules[0].readable == 0);
-    CHECK(std::string(girl_modules[0].title).empty());
+    CHECK(girl_modules[0].title[0] == L'\0');
     install_sample_girls();
 }
 
@@ -668,7 +668,7 @@ TEST_CASE("damaged copies of the sample girls: one verdict each from the checker
         scan_girl_modules();
         REQUIRE(module_count == 1);
         CHECK(girl_modules[0].readable == (module.verdict != "unreadable"));
-        CHECK(static_cast<int>(strlen(girl_modules[0].title)) == std::min(module.title, 39));
+        CHECK(lstrlenW(girl_modules[0].title) == std::min(module.title, 39));
         const int loaded = frames_loaded_from_first();
         CHECK(loaded == module.frames);
         if (module.verdict == "complete") {

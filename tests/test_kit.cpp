@@ -1,4 +1,6 @@
 // test_kit.cpp --- the girl module kit: what it builds plays in the saver; its checker names faults.
+#include <sstream>
+
 #include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "scene/cast.h"
@@ -27,7 +29,7 @@ TEST_CASE("a module built by the kit from the sample girl's pictures is listed a
     install_girl(kit_module("lumidoll.kit"), "lumidoll.kit");
     scan_girl_modules();
     REQUIRE(module_count == 1);
-    CHECK(std::string(girl_modules[0].title) == "Aurora, rebuilt by the kit");
+    CHECK(utf8(girl_modules[0].title) == "Aurora, rebuilt by the kit");
     Surface screen(640, 480);
     start_scene_on(screen.dc, 640, 480, 0, 0);
     CHECK(girl_sprite.width == 132);
@@ -54,7 +56,8 @@ TEST_CASE("the checker passes the sample girls and what the kit builds")
     }
     Check kit(kit_module("lumidoll.kit"));
     CHECK(kit.status == 0);
-    CHECK(kit.says("title: \"Aurora, rebuilt by the kit\" (26 characters, code page "));
+    CHECK(kit.says("title: \"Aurora, rebuilt by the kit\" (26 characters)"));
+    CHECK_FALSE(kit.says("Windows 95 family"));
     CHECK(kit.says("GIRL17: 8-bit, 256 colours, 132 x 200"));
     CHECK(kit.says("background: pure black around every frame"));
     CHECK_FALSE(kit.says("lacks the sky's colours"));
@@ -106,5 +109,24 @@ TEST_CASE("the checker shows a title of accented letters as the dialog will")
 {
     Check accented(kit_module("lumidoll.vga"));
     CHECK(accented.status == 0);
-    CHECK(accented.says("title: \"V\xC3\xA9ga, l'\xC3\xA9toile\" (14 characters, code page "));
+    CHECK(accented.says("title: \"V\xC3\xA9ga, l'\xC3\xA9toile\" (14 characters)"));
+    CHECK_FALSE(accented.says("in code page 1252"));  // the Western code page has her letters
+}
+
+TEST_CASE("a title in Cyrillic and one in Japanese: the checker shows each as written and says, in the page's words, where it cannot show")
+{
+    // Each line: the module, her title and the kit's sentence, written by the kit itself.
+    std::istringstream lines(read_file(kit_module("title-sentences.txt")));
+    int titles = 0;
+    for (std::string line; std::getline(lines, line); titles++) {
+        const size_t first = line.find('\t'), second = line.find('\t', first + 1);
+        const std::string file = line.substr(0, first), title = line.substr(first + 1, second - first - 1);
+        CAPTURE(file);
+        Check check(kit_module(file));
+        CHECK(check.status == 0);  // a warning: she shows all the same
+        CHECK(check.says("title: \"" + title + "\" (" + std::to_string(utf16(title).size()) + " characters)"));
+        CHECK(check.says("title: " + line.substr(second + 1)));
+        CHECK(check.says("in code page"));
+    }
+    CHECK(titles == 2);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "support/support.h"
 
@@ -72,17 +73,9 @@ struct Picture {
     }
 };
 
-BOOL CALLBACK note_language(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param)
-{
-    reinterpret_cast<std::vector<WORD>*>(param)->push_back(language);
-    return TRUE;
-}
-
 bool only_uk_english(HMODULE module, LPCSTR type, LPCSTR name)
 {
-    std::vector<WORD> languages;
-    EnumResourceLanguagesA(module, type, name, note_language, reinterpret_cast<LONG_PTR>(&languages));
-    return languages.size() == 1 && languages[0] == UK_ENGLISH;
+    return resource_languages(module, type, name) == std::vector<WORD>{UK_ENGLISH};
 }
 
 DWORD resource_size(HMODULE module, LPCSTR type, LPCSTR name)
@@ -342,87 +335,169 @@ TEST_CASE("the version record describes SkyFlare.scr")
 
 namespace {
 
-// Reads a DLGTEMPLATE as the dialog manager does.
-struct TemplateReader {
+// Reads an icon group as the system does.
+struct GroupReader {
     const BYTE* p;
     WORD word() { WORD w; std::memcpy(&w, p, 2); p += 2; return w; }
     DWORD dword() { DWORD d; std::memcpy(&d, p, 4); p += 4; return d; }
-    short signed_word() { return static_cast<short>(word()); }
-    std::string text()
-    {
-        std::string s;
-        for (WORD c = word(); c; c = word())
-            s += static_cast<char>(c);
-        return s;
-    }
-    std::string name_or_ordinal()  // "#n" for an ordinal
-    {
-        WORD first;
-        std::memcpy(&first, p, 2);
-        if (first == 0xFFFF) {
-            word();
-            return "#" + std::to_string(word());
-        }
-        return text();
-    }
-    void align() { p = reinterpret_cast<const BYTE*>((reinterpret_cast<UINT_PTR>(p) + 3) & ~UINT_PTR(3)); }
 };
+
+// The languages the saver speaks: English (United Kingdom), and those in which the Windows 95
+// family was sold widely, as the resource directory orders them.
+const std::vector<WORD> SPOKEN = {
+    MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL), MAKELANGID(LANG_CZECH, SUBLANG_DEFAULT),
+    MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH),
+    MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), MAKELANGID(LANG_ITALIAN, SUBLANG_ITALIAN),
+    MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT), MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN),
+    MAKELANGID(LANG_DUTCH, SUBLANG_DUTCH), MAKELANGID(LANG_POLISH, SUBLANG_DEFAULT),
+    MAKELANGID(LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN), MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT),
+    MAKELANGID(LANG_SWEDISH, SUBLANG_SWEDISH), MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED),
+    UK_ENGLISH,
+};
+
+// The code page in which the Windows 95 family of a language keeps and shows text.
+UINT ansi_code_page(WORD language)
+{
+    char number[8] = "";
+    GetLocaleInfoA(MAKELCID(language, SORT_DEFAULT), LOCALE_IDEFAULTANSICODEPAGE, number, sizeof number);
+    return static_cast<UINT>(std::atoi(number));
+}
+
+// Whether a text turns into the code page letter for letter and back, with no "?" and no
+// look-alike put in for a letter the code page lacks.
+bool converts_exactly(const std::string& text, UINT code_page)
+{
+    const std::wstring wide = utf16(text);
+    if (wide.empty())
+        return true;
+    std::string bytes(wide.size() * 2, '\0');
+    BOOL defaulted = FALSE;
+    const int length = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.c_str(), static_cast<int>(wide.size()),
+                                           &bytes[0], static_cast<int>(bytes.size()), nullptr, &defaulted);
+    std::wstring back(wide.size() + 1, L'\0');
+    back.resize(static_cast<size_t>(MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.c_str(), length,
+                                                        &back[0], static_cast<int>(back.size()))));
+    return length > 0 && !defaulted && back == wide;
+}
+
+// The access keys of a dialog's texts: the letter after each single "&", upper case.
+std::vector<std::wstring> access_keys(const std::string& text)
+{
+    std::vector<std::wstring> keys;
+    const std::wstring wide = utf16(text);
+    for (size_t i = 0; i + 1 < wide.size(); i++) {
+        if (wide[i] != L'&')
+            continue;
+        if (wide[i + 1] != L'&') {
+            std::wstring key(1, wide[i + 1]);
+            CharUpperW(&key[0]);
+            keys.push_back(key);
+        }
+        i++;
+    }
+    return keys;
+}
 
 }  // namespace
 
 TEST_CASE("dialog 2003 is the configuration dialog's template, control by control")
 {
     SaverFile saver;
-    HRSRC found = FindResourceExA(saver.module, RT_DIALOG, MAKEINTRESOURCEA(2003), UK_ENGLISH);
-    REQUIRE(found != nullptr);
-    TemplateReader r{static_cast<const BYTE*>(LockResource(LoadResource(saver.module, found)))};
-    CHECK(r.dword() == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
-    CHECK(r.dword() == 0);  // no extended style
-    WORD controls = r.word();
-    CHECK(controls == 7);
-    CHECK(r.signed_word() == 0);
-    CHECK(r.signed_word() == 0);
-    CHECK(r.signed_word() == 211);
-    CHECK(r.signed_word() == 111);
-    CHECK(r.name_or_ordinal() == "");  // no menu
-    CHECK(r.name_or_ordinal() == "");  // the standard dialog class
-    CHECK(r.text() == "Screen Glimmer");
-    CHECK(r.word() == 8);
-    CHECK(r.text() == "MS Sans Serif");
+    const DialogTemplate dialog = dialog_template(saver.module, 2003, UK_ENGLISH);
+    CHECK(dialog.style == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    CHECK(dialog.ex_style == 0);
+    CHECK(dialog.x == 0);
+    CHECK(dialog.y == 0);
+    CHECK(dialog.cx == 211);
+    CHECK(dialog.cy == 111);
+    CHECK(dialog.menu == "");        // no menu
+    CHECK(dialog.class_name == "");  // the standard dialog class
+    CHECK(dialog.caption == "Screen Glimmer");
+    CHECK(dialog.point_size == 8);
+    CHECK(dialog.font == "MS Sans Serif");
 
-    struct Control {
-        WORD id;
-        std::string class_name;
-        std::string text;
-        DWORD style;
-        short x, y, cx, cy;
-    };
     // Button, combo box and static are the system classes 0x80, 0x85 and 0x82.
-    const Control expected[] = {
-        {1000, "#128", "&Single Girl", WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 7, 47, 10},
-        {1001, "#128", "&Random Girls", WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE, 83, 7, 58, 10},
-        {1002, "#133", "", WS_CHILD | CBS_DROPDOWNLIST | WS_VSCROLL | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 29, 134, 53},
-        {1004, "#128", "Play on &every screen", WS_CHILD | BS_AUTOCHECKBOX | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 7, 46, 197, 10},
-        {1, "#128", "OK", WS_CHILD | BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 154, 7, 50, 14},
-        {2, "#128", "Cancel", WS_CHILD | BS_PUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 154, 24, 50, 14},
-        {1003, "#130", "", WS_CHILD | SS_LEFT | WS_DISABLED | WS_GROUP, 0, 60, 211, 50},
+    const DialogControl expected[] = {
+        {WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 0, 7, 7, 47, 10, 1000, "#128", "&Single Girl"},
+        {WS_CHILD | BS_AUTORADIOBUTTON | WS_VISIBLE, 0, 83, 7, 58, 10, 1001, "#128", "&Random Girls"},
+        {WS_CHILD | CBS_DROPDOWNLIST | WS_VSCROLL | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 0, 7, 29, 134, 53, 1002, "#133", ""},
+        {WS_CHILD | BS_AUTOCHECKBOX | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 0, 7, 46, 197, 10, 1004, "#128", "Play on &every screen"},
+        {WS_CHILD | BS_DEFPUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 0, 154, 7, 50, 14, 1, "#128", "OK"},
+        {WS_CHILD | BS_PUSHBUTTON | WS_VISIBLE | WS_TABSTOP, 0, 154, 24, 50, 14, 2, "#128", "Cancel"},
+        {WS_CHILD | SS_LEFT | WS_DISABLED | WS_GROUP, 0, 0, 60, 211, 50, 1003, "#130", ""},
     };
-    for (const Control& want : expected) {
+    REQUIRE(dialog.controls.size() == 7);
+    for (size_t i = 0; i < dialog.controls.size(); i++) {
+        const DialogControl& want = expected[i];
+        const DialogControl& has = dialog.controls[i];
         CAPTURE(want.id);
-        r.align();
-        CHECK(r.dword() == want.style);
-        CHECK(r.dword() == 0);
-        CHECK(r.signed_word() == want.x);
-        CHECK(r.signed_word() == want.y);
-        CHECK(r.signed_word() == want.cx);
-        CHECK(r.signed_word() == want.cy);
-        CHECK(r.word() == want.id);
-        std::string class_name = r.name_or_ordinal();
-        CHECK(class_name == want.class_name);
-        CHECK(r.name_or_ordinal() == want.text);
-        WORD extra = r.word();
-        r.p += extra;
+        CHECK(has.style == want.style);
+        CHECK(has.ex_style == 0);
+        CHECK(has.x == want.x);
+        CHECK(has.y == want.y);
+        CHECK(has.cx == want.cx);
+        CHECK(has.cy == want.cy);
+        CHECK(has.id == want.id);
+        CHECK(has.class_name == want.class_name);
+        CHECK(has.text == want.text);
     }
+    CHECK(string_block(saver.module, 1024, UK_ENGLISH)[0] == "(%s cannot be read)");
+}
+
+TEST_CASE("every language's dialog and texts come out exactly in its code page, with one access key for each choice")
+{
+    SaverFile saver;
+    // The dialog and the translated strings are in the same languages; the names of the settings
+    // file and section, and the description, are in English (United Kingdom) alone.
+    CHECK(resource_languages(saver.module, RT_DIALOG, MAKEINTRESOURCEA(2003)) == SPOKEN);
+    CHECK(resource_languages(saver.module, RT_STRING, MAKEINTRESOURCEA(1024 / 16 + 1)) == SPOKEN);
+    for (UINT id : {1, 1001, 1008})
+        CHECK(only_uk_english(saver.module, RT_STRING, MAKEINTRESOURCEA(id / 16 + 1)));
+    const DialogTemplate english = dialog_template(saver.module, 2003, UK_ENGLISH);
+    std::set<UINT> code_pages;
+    for (WORD language : SPOKEN) {
+        CAPTURE(language);
+        const UINT code_page = ansi_code_page(language);
+        code_pages.insert(code_page);
+        const DialogTemplate dialog = dialog_template(saver.module, 2003, language);
+        // What a user of this language reads, every letter of it in the code page: the caption,
+        // the font's name, the controls' texts and every string of the translated block.
+        std::vector<std::string> texts = {dialog.caption, dialog.font};
+        for (const DialogControl& control : dialog.controls)
+            texts.push_back(control.text);
+        for (const std::string& text : string_block(saver.module, 1024, language))
+            texts.push_back(text);
+        for (const std::string& text : texts)
+            CHECK_MESSAGE(converts_exactly(text, code_page), text << " in code page " << code_page);
+        CHECK(string_block(saver.module, 1024, language)[0].find("%s") != std::string::npos);
+        // The same controls as in English, each with a text where English has one; a double-byte
+        // code page's own dialog font at 9 points, elsewhere 8.
+        CHECK(dialog.style == english.style);
+        CHECK(dialog.caption == english.caption);  // "Screen Glimmer" is a name
+        const WORD point_size = code_page >= 932 && code_page <= 950 ? 9 : 8;
+        CHECK(dialog.point_size == point_size);
+        REQUIRE(dialog.controls.size() == english.controls.size());
+        std::set<std::wstring> keys;
+        for (size_t i = 0; i < dialog.controls.size(); i++) {
+            const DialogControl& control = dialog.controls[i];
+            CAPTURE(control.id);
+            CHECK(control.id == english.controls[i].id);
+            CHECK(control.class_name == english.controls[i].class_name);
+            CHECK(control.style == english.controls[i].style);
+            CHECK(control.text.empty() == english.controls[i].text.empty());
+            // Each choice has one access key, the buttons none (Enter and Esc are theirs).
+            const std::vector<std::wstring> own = access_keys(control.text);
+            const size_t wanted = control.id >= 1000 && !control.text.empty() ? 1 : 0;
+            CHECK(own.size() == wanted);
+            for (const std::wstring& key : own) {
+                // A letter the user types: Latin, in brackets after East Asian texts; Cyrillic in Russian.
+                const bool typed = key[0] < 0x80 || PRIMARYLANGID(language) == LANG_RUSSIAN;
+                CHECK_MESSAGE(typed, utf8(key));
+                CHECK_MESSAGE(keys.insert(key).second, utf8(key) << " twice");
+            }
+        }
+    }
+    CHECK(code_pages == std::set<UINT>{1250, 1251, 1252, 932, 936, 949, 950});
 }
 
 TEST_CASE("icon 100 is one 32 x 32 image in 16 colours, and the logo is bitmap 144")
@@ -430,7 +505,7 @@ TEST_CASE("icon 100 is one 32 x 32 image in 16 colours, and the logo is bitmap 1
     SaverFile saver;
     HRSRC group = FindResourceExA(saver.module, RT_GROUP_ICON, MAKEINTRESOURCEA(100), UK_ENGLISH);
     REQUIRE(group != nullptr);
-    TemplateReader r{static_cast<const BYTE*>(LockResource(LoadResource(saver.module, group)))};
+    GroupReader r{static_cast<const BYTE*>(LockResource(LoadResource(saver.module, group)))};
     CHECK(r.word() == 0);
     CHECK(r.word() == 1);  // an icon
     CHECK(r.word() == 1);  // with one image

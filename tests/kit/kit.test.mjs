@@ -232,11 +232,26 @@ test('transparent parts become black, part transparent ones their colour times t
 });
 
 test('titles and names as the saver shows and finds them; pictures in the order of their names', () => {
-  assert.deepEqual(kit.checkTitle('V\u00e9ga, l\'\u00e9toile \u20ac'), []);
+  assert.deepEqual(kit.checkTitle('Vega, the star'), []);
+  assert.deepEqual(kit.checkTitle('Vega \u20ac').map((f) => f.text), ['on the Windows 95 family her title shows as "Vega ?" ' +
+    'in code page 932 (Japanese), which lacks some of its letters; on the NT family it shows as written']);
   assert.deepEqual(kit.checkTitle('Ma\u0142gorzata').map((f) => [f.severity, f.text]), [['warning',
-    'the title\'s character "\u0142" (U+0142) is not in the Western code page the saver shows titles in: it shows "?" in its place']]);
+    'on the Windows 95 family her title shows as "Ma?gorzata" in code pages 932 (Japanese), 936 (Simplified Chinese), ' +
+    '950 (Traditional Chinese), 1251 (Cyrillic) and 1252 (Western), which lack some of its letters; ' +
+    'on the NT family it shows as written']]);
+  // Stored as written, in UTF-16, and counted so: 39 characters of any script are a title.
   const built = kit.buildGirl({ pictures: samplePictures(), title: 'Ma\u0142gorzata' });
-  assert.equal(kit.readGirl(built.module.bytes, 'lumidoll.mal').title, 'Ma?gorzata');
+  assert.equal(kit.readGirl(built.module.bytes, 'lumidoll.mal').title, 'Ma\u0142gorzata');
+  assert.deepEqual(kit.checkTitle('\u661f'.repeat(39)).filter((f) => f.severity === 'refused'), []);
+  assert.equal(kit.checkTitle('\u661f'.repeat(40))[0].severity, 'refused');
+  // Cyrillic and Japanese: in which code pages each does not show, and how it shows there.
+  assert.deepEqual(kit.checkTitle('\u041c\u0438\u0440\u0430 \u0417\u0432\u0435\u0437\u0434\u0430').map((f) => f.text), [
+    'on the Windows 95 family her title shows as "???? ??????" in code pages 950 (Traditional Chinese), ' +
+    '1250 (Central European) and 1252 (Western), which lack some of its letters; on the NT family it shows as written']);
+  assert.deepEqual(kit.checkTitle('\u661f\u7a7a\u306e\u30df\u30e9').map((f) => f.text), [
+    'on the Windows 95 family her title shows as "\u661f\u7a7a???" in code page 950 (Traditional Chinese), and as "?????" ' +
+    'in code pages 1250 (Central European), 1251 (Cyrillic) and 1252 (Western), which lack some of its letters; ' +
+    'on the NT family it shows as written']);
   for (const good of ['lumidoll.aur', 'LUMIDOLL.X', 'lumidoll.n2b']) assert.deepEqual(kit.checkModuleName(good), [], good);
   for (const bad of ['lumidoll.', 'lumidoll.abcd', 'lumidoll (1).aur', 'nova.dll', 'lumidoll.a.b', 'lumidoll.a?', 'lumidoll.ab '])
     assert.equal(kit.checkModuleName(bad)[0]?.severity, 'refused', bad);

@@ -97,26 +97,82 @@ static void say_unopened(DWORD error, const char* name)
     say("module", words(sentence::cannotOpen, {{"file", name}, {"reason", reason}}));
 }
 
-// The title as the configuration dialog shows it: the module's text in the system's code page.
-// Printed in full to a console; elsewhere (a pipe, a file) written as UTF-8.
-static void say_title(const char* title, int length)
+// A line that may hold any script (her title), in UTF-8: in full to a console; elsewhere (a
+// pipe, a file) as it is.
+static void say_text(const std::string& line)
 {
-    wchar_t wide[256] = L"";
-    int count = MultiByteToWideChar(CP_ACP, 0, title, -1, wide, 256);
-    char line[1024];
     DWORD mode;
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    fflush(stdout);
     if (GetConsoleMode(out, &mode)) {
-        fflush(stdout);
-        WriteConsoleW(out, L"title: \"", 8, nullptr, nullptr);
-        WriteConsoleW(out, wide, static_cast<DWORD>(count > 0 ? count - 1 : 0), nullptr, nullptr);
-        wsprintfA(line, "\" (%d characters, code page %u)\r\n", length, GetACP());
-        WriteConsoleA(out, line, static_cast<DWORD>(strlen(line)), nullptr, nullptr);
+        const std::wstring wide = from_utf8(line) + L"\r\n";
+        WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), nullptr, nullptr);
         return;
     }
-    char utf8[1024] = "";
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
-    printf("title: \"%s\" (%d characters, code page %u)\n", utf8, length, GetACP());
+    printf("%s\n", line.c_str());
+}
+
+// The code pages of the Windows 95 family's languages, in which that family shows every text,
+// with the names of their scripts as the girl maker page gives them.
+static const struct {
+    UINT number;
+    const char* script;
+} CODE_PAGES[] = {{932, sentence::script932}, {936, sentence::script936}, {949, sentence::script949},
+                  {950, sentence::script950}, {1250, sentence::script1250}, {1251, sentence::script1251},
+                  {1252, sentence::script1252}};
+static const int CODE_PAGE_COUNT = sizeof CODE_PAGES / sizeof CODE_PAGES[0];
+
+// Her title as a Windows of the code page shows it: each letter the code page lacks a "?".
+static std::wstring in_code_page(const std::wstring& title, UINT code_page)
+{
+    const int size = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, title.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::wstring();
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, title.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+    const int length = MultiByteToWideChar(code_page, 0, bytes.c_str(), -1, nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring shown(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(code_page, 0, bytes.c_str(), -1, &shown[0], length);
+    shown.resize(static_cast<size_t>(length - 1));
+    return shown;
+}
+
+// The one sentence, the page's word for word, that says in which of those code pages her title
+// does not show as written and how it shows there; nothing when it shows in all of them.
+static void say_code_pages(const std::wstring& title)
+{
+    std::wstring shown[CODE_PAGE_COUNT];
+    int group[CODE_PAGE_COUNT];  // the first code page that shows it the same way; -1: as written
+    int groups = 0, lacking = 0;
+    for (int i = 0; i < CODE_PAGE_COUNT; i++) {
+        shown[i] = in_code_page(title, CODE_PAGES[i].number);
+        group[i] = shown[i] == title ? -1 : i;
+        for (int j = 0; j < i && group[i] == i; j++)
+            if (group[j] >= 0 && shown[j] == shown[i])
+                group[i] = group[j];
+        groups += group[i] == i;
+        lacking += group[i] >= 0;
+    }
+    if (!groups)
+        return;
+    std::string ways;
+    for (int i = 0; i < CODE_PAGE_COUNT; i++) {
+        if (group[i] != i)
+            continue;
+        std::vector<std::string> pages;
+        for (int j = i; j < CODE_PAGE_COUNT; j++)
+            if (group[j] == i)
+                pages.push_back(words(sentence::codePage, {{"number", std::to_string(CODE_PAGES[j].number)},
+                                                           {"script", CODE_PAGES[j].script}}));
+        const std::string way = words(pages.size() > 1 ? sentence::codePagesWays : sentence::codePagesWay,
+                                      {{"looks", to_utf8(shown[i])}, {"pages", listed(pages)}});
+        ways = ways.empty() ? way : words(sentence::codePagesThen, {{"first", ways}, {"then", way}});
+    }
+    say_text("title: " + words(sentence::codePages, {{"ways", ways},
+                                                     {"lack", lacking > 1 ? sentence::codePagesLack
+                                                                          : sentence::codePagesLacks}}));
 }
 
 // Every sentence for a module the saver will not read.
@@ -126,18 +182,32 @@ static void say_unreadable_module(const ModuleCheck& check, const char* name)
         printf("%s\n", line.c_str());
 }
 
-// Her title as the system reads it: as long as a string resource can be (65,535 characters, each
-// up to two bytes in the system's code page), so that even a title far too long is shown whole.
+// Her title as she stores it: as long as a string resource can be (65,535 characters), so that
+// even a title far too long is shown whole.
 struct TitleRead {
-    char title[2 * 65535 + 1];
-    int length;
+    WCHAR title[65535 + 1];
 };
 static TitleRead title_read;
 
+// Her title exactly as she stores it, in UTF-16: string 1 of the string table's first block, in
+// its first language, as Windows finds it (on every Windows, the 95 family's included).
 static void read_title(HMODULE module, void* read)
 {
     TitleRead* title = static_cast<TitleRead*>(read);
-    title->length = LoadStringA(module, 1, title->title, sizeof title->title);
+    HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
+    const WORD* at = block ? static_cast<const WORD*>(LockResource(LoadResource(module, block))) : nullptr;
+    if (!at)
+        return;
+    const WORD* end = at + SizeofResource(module, block) / sizeof(WORD);
+    at += 1 + *at;  // string 0
+    if (at >= end)
+        return;
+    int length = *at++;
+    if (length > end - at)
+        length = static_cast<int>(end - at);
+    for (int i = 0; i < length; i++)
+        title->title[i] = at[i];
+    title->title[length] = L'\0';
 }
 
 static void read_frames(HMODULE module, void* frames)
@@ -159,7 +229,7 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
 {
     bool good = true;
     TitleRead& title = title_read;
-    title.title[0] = '\0';
+    title.title[0] = L'\0';
     SpriteFrame frames[FRAMES] = {};
     *read_faulted = !read_module_guarded(module, check.file_size, read_title, &title) ||
                     !read_module_guarded(module, check.file_size, read_frames, frames);
@@ -171,13 +241,18 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
     if (!(check.present & PART_TITLE)) {
         say("title", sentence::titleMissing);
         good = false;
-    } else if (check.title_length > MAX_TITLE) {
-        say("title", words(sentence::titleTooLong, {{"title", title.title},
-                                                    {"length", std::to_string(check.title_length)},
-                                                    {"most", std::to_string(MAX_TITLE)}}));
-        good = false;
     } else {
-        say_title(title.title, check.title_length);
+        const std::string shown = to_utf8(title.title);
+        if (check.title_length > MAX_TITLE) {
+            say_text("title: " + words(sentence::titleTooLong, {{"title", shown},
+                                                                {"length", std::to_string(check.title_length)},
+                                                                {"most", std::to_string(MAX_TITLE)}}));
+            good = false;
+        } else {
+            say_text("title: " + words(sentence::titleShown, {{"title", shown},
+                                                              {"length", std::to_string(check.title_length)}}));
+        }
+        say_code_pages(title.title);
     }
 
     const long long width = check.frames[0].width, height = check.frames[0].height;

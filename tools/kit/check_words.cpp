@@ -30,6 +30,34 @@ std::string format_count(unsigned long long value)
     return digits;
 }
 
+std::string listed(const std::vector<std::string>& items)
+{
+    if (items.size() < 2)
+        return items.empty() ? std::string() : items[0];
+    std::string most;
+    for (size_t i = 0; i + 1 < items.size(); i++)
+        most += (i ? ", " : "") + items[i];
+    return words(sentence::partsAnd, {{"most", most}, {"last", items.back()}});
+}
+
+std::string to_utf8(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring from_utf8(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(size > 0 ? static_cast<size_t>(size) : 0, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size);
+    return out;
+}
+
 // "its frames GIRL14 to GIRL17 and its title": the parts of a mask, frames as runs; and whether
 // they take "lie" or "lies".
 static std::string name_parts(DWORD parts, bool* plural)
@@ -63,12 +91,7 @@ static std::string name_parts(DWORD parts, bool* plural)
     if (parts & PART_TITLE)
         items.push_back(sentence::partsTitle);
     *plural = items.size() > 1 || frames > 1 || (parts & PART_HEADERS);
-    if (items.size() < 2)
-        return items.empty() ? std::string() : items[0];
-    std::string most;
-    for (size_t i = 0; i + 1 < items.size(); i++)
-        most += (i ? ", " : "") + items[i];
-    return words(sentence::partsAnd, {{"most", most}, {"last", items.back()}});
+    return listed(items);
 }
 
 // What is wrong with a damaged part.

@@ -24,9 +24,9 @@ import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pa
          stretch } from './pictures.js';
 import { quantise, SKY } from './quantise.js';
 import { sentence } from './sentences.js';
-import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures, storedTitle } from './text.js';
+import { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures } from './text.js';
 
-export { checkModuleName, checkTitle, compareFileNames, FRAMES, MAX_TITLE, orderPictures };
+export { checkModuleName, checkTitle, codePageSentence, compareFileNames, FRAMES, MAX_TITLE, orderPictures } from './text.js';
 export { declaredSize, notAPicture, pictureLimits, pictureTooLarge, MAX_PICTURE_SIDE };
 export { previewGif, contactSheet, TICK_MS } from './preview.js';
 export { writeLibrary } from './library.js';
@@ -97,9 +97,9 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
   if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
   const bitmaps = {};
   indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
-  const shown = storedTitle(title);
-  const bytes = writeLibrary({ bitmaps, strings: { 1: shown } });
-  return { findings, refused: false, preview, module: { bytes, name: moduleName, title: shown, ...preview } };
+  // Her title as she was given it, in UTF-16, as every Windows keeps a string.
+  const bytes = writeLibrary({ bitmaps, strings: { 1: title } });
+  return { findings, refused: false, preview, module: { bytes, name: moduleName, title, ...preview } };
 }
 
 // All frames at one size: refused unless the author said how; each change is named.

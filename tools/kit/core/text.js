@@ -1,48 +1,61 @@
 // text.js --- a girl's title and her module's file name, as the saver will show and find them.
+import iconv from 'iconv-lite';
+import { sentence } from './sentences.js';
 
 export const FRAMES = 17;
 export const MAX_TITLE = 39;
 export const MAX_NAME = 12;
 
-// The Western code page's 0x80..0x9F, where it differs from Latin-1 (0 where it has no character).
-const CP1252_HIGH = [0x20ac, 0, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160, 0x2039, 0x0152,
-  0, 0x017d, 0, 0, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0,
-  0x017e, 0x0178];
+// The code pages of the Windows 95 family's languages, in which that family shows every text;
+// Windows NT, 2000 and later show a title as she stores it, in UTF-16. Each with the name of its
+// script, as the checker gives it too.
+export const CODE_PAGES = [932, 936, 949, 950, 1250, 1251, 1252].map((number) => [number, sentence(`script${number}`)]);
 
-/** Whether the saver can show this character (one code point) in the Western code page. */
-export function inCodePage1252(character) {
-  const code = character.codePointAt(0);
-  if (code < 0x20 || code === 0x7f) return false; // control characters show as boxes or nothing
-  if (code < 0x80 || (code >= 0xa0 && code <= 0xff)) return true;
-  return CP1252_HIGH.includes(code);
+/** A text as a Windows of the code page shows it: each letter the code page lacks a "?". */
+export function inCodePage(text, codePage) {
+  return iconv.decode(iconv.encode(text, `cp${codePage}`), `cp${codePage}`);
 }
 
+const isControl = (code) => code < 0x20 || (code >= 0x7f && code < 0xa0);
 const codeName = (character) => `U+${character.codePointAt(0).toString(16).toUpperCase().padStart(4, '0')}`;
+const listed = (items) => (items.length < 2 ? items.join('')
+  : sentence('partsAnd', { most: items.slice(0, -1).join(', '), last: items[items.length - 1] }));
 
-/** The title as the module stores it: each character outside the Western code page is a "?". */
-export function storedTitle(title) {
-  return [...title].map((c) => (inCodePage1252(c) ? c : '?')).join('');
+/** The one sentence that says in which of the Windows 95 family's code pages her title does not
+ *  show as written, and how it shows there; null when it shows as written in all of them. */
+export function codePageSentence(title) {
+  const shown = new Map();
+  for (const [codePage, script] of CODE_PAGES) {
+    const looks = inCodePage(title, codePage);
+    if (looks === title) continue;
+    if (!shown.has(looks)) shown.set(looks, []);
+    shown.get(looks).push(sentence('codePage', { number: codePage, script }));
+  }
+  if (!shown.size) return null;
+  const ways = [...shown].map(([looks, pages]) => sentence(pages.length > 1 ? 'codePagesWays' : 'codePagesWay',
+                                                           { looks, pages: listed(pages) }));
+  const one = shown.size === 1 && [...shown.values()][0].length === 1;
+  return sentence('codePages', { ways: ways.reduce((first, then) => sentence('codePagesThen', { first, then })),
+                                 lack: sentence(one ? 'codePagesLacks' : 'codePagesLack') });
 }
 
-/** What an author should know about a title: [{ severity, text }]. */
+/** What an author should know about a title: [{ severity, text }]. Its length is counted as the
+ *  module stores it, in UTF-16 characters. */
 export function checkTitle(title) {
-  const characters = [...title];
   const findings = [];
-  if (!characters.length)
+  if (!title.length)
     findings.push({ severity: 'refused', text: 'the title is empty: the configuration dialog would show an empty line' });
-  if (characters.length > MAX_TITLE)
+  if (title.length > MAX_TITLE)
     findings.push({ severity: 'refused',
-                    text: `the title has ${characters.length} characters; a girl's title may have at most ${MAX_TITLE}` });
+                    text: `the title has ${title.length} characters; a girl's title may have at most ${MAX_TITLE}` });
   const named = new Set();
-  for (const c of characters) {
-    if (inCodePage1252(c) || named.has(c)) continue;
+  for (const c of title) {
+    if (!isControl(c.codePointAt(0)) || named.has(c)) continue;
     named.add(c);
-    const shown = c.codePointAt(0) < 0x20 || c.codePointAt(0) === 0x7f ? `a control character (${codeName(c)})`
-                                                                      : `"${c}" (${codeName(c)})`;
-    findings.push({ severity: 'warning',
-                    text: `the title's character ${shown} is not in the Western code page the saver shows titles in: ` +
-                          'it shows "?" in its place' });
+    findings.push({ severity: 'warning', text: `the title has a control character (${codeName(c)}): it shows as a box or not at all` });
   }
+  const sentence = codePageSentence(title);
+  if (sentence) findings.push({ severity: 'warning', text: sentence });
   return findings;
 }
 
@@ -56,7 +69,7 @@ export function checkModuleName(name) {
   const extension = name.slice(9);
   if (/[<>:"/\\|?*\x00-\x1f]/.test(extension) || /[ .]$/.test(extension))
     return [{ severity: 'refused', text: `"${name}" cannot be a Windows file name: ${rule}, of letters and digits` }];
-  if (![...extension].every(inCodePage1252))
+  if (inCodePage(extension, 1252) !== extension || [...extension].some((c) => isControl(c.codePointAt(0))))
     return [{ severity: 'refused', text: `"${name}" has a character the saver cannot find files by: ${rule}, of letters and digits` }];
   return [];
 }

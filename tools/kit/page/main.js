@@ -102,7 +102,7 @@ function show() {
   ui.previews.hidden = ui.sheetSection.hidden = !images.length;
   showFindings(result.findings.filter((f) => f.key === null));
   showStrip(images, result.findings);
-  ui.titleCount.textContent = `${[...ui.title.value].length} of ${kit.MAX_TITLE}`;
+  ui.titleCount.textContent = `${ui.title.value.length} of ${kit.MAX_TITLE}`;
   const ready = Boolean(result.bytes);
   ui.download.disabled = !ready;
   ui.download.textContent = ready ? `Download ${result.moduleName}` : 'Download';
