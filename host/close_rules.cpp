@@ -162,6 +162,10 @@ LRESULT close_rules_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
             return DefWindowProcA(window, message, wparam, lparam);
         return verify_password ? verify_password(window) : 1;
     }
+    // A monitor that leaves can move the pointer onto one that stays; the screens changing is
+    // no reason to end the saver, so the pointer's place is taken again as it is now.
+    if (displays_changed(message, wparam))
+        GetCursorPos(&saved_cursor);
     if (checking_password)
         return DefWindowProcA(window, message, wparam, lparam);
 

@@ -36,6 +36,8 @@ const char* command_tail(const char* command_line);
 // The saver window and the routing of its messages.
 int run_saver(HWND parent);
 RECT full_screen_cover(int virtual_x, int virtual_y, int virtual_width, int virtual_height);
+const UINT DPI_CHANGED = 0x02E0;  // WM_DPICHANGED: a monitor's scale changed (Windows 8.1 on)
+bool displays_changed(UINT message, WPARAM wparam);
 LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 extern HWND saver_window;
 

@@ -58,8 +58,66 @@ static bool swallowed_system_command(WPARAM command)
                              command == SC_SCREENSAVE);
 }
 
+// Whether a message tells that the displays may have changed: their size, number or depth
+// (sent to every top-level window), a monitor's scale (Windows 8.1 and later, to a window whose
+// scale changed), or a resume from sleep, during which monitors may have come or gone.
+bool displays_changed(UINT message, WPARAM wparam)
+{
+    switch (message) {
+    case WM_DISPLAYCHANGE:
+    case DPI_CHANGED:
+        return true;
+    case WM_POWERBROADCAST:
+        return wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND ||
+               wparam == PBT_APMRESUMECRITICAL;
+    default:
+        return false;
+    }
+}
+
+// Full screen, the saver covers every monitor: the whole virtual screen, which may begin left
+// of or above the primary monitor. A system without a virtual screen (it answers 0 for its
+// size) has the primary monitor alone.
+RECT full_screen_cover(int virtual_x, int virtual_y, int virtual_width, int virtual_height)
+{
+    RECT cover;
+    if (virtual_width > 0 && virtual_height > 0)
+        SetRect(&cover, virtual_x, virtual_y, virtual_x + virtual_width, virtual_y + virtual_height);
+    else
+        SetRect(&cover, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return cover;
+}
+
+static RECT virtual_screen_now()
+{
+    return full_screen_cover(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                             GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+}
+
+// Nothing moves a window for a change of the displays: a monitor that arrives, or a screen
+// that grows, would show the desktop beside the saver. The window covers the new virtual
+// screen at once, still above everything; the scene then lays itself out for it.
+static void cover_displays(HWND window)
+{
+    const RECT cover = virtual_screen_now();
+    SetWindowPos(window, HWND_TOPMOST, cover.left, cover.top, cover.right - cover.left,
+                 cover.bottom - cover.top, SWP_NOACTIVATE);
+}
+
+// The session ends (the user logs off or shuts down) while the saver plays: it lets it end,
+// and first gives back all it took, as on any other way out: its window's end returns the
+// options, the system's colours and the palette, and the password library the running state.
+// The process may be ended as soon as this returns, so none of it waits for the message loop.
+static void end_with_session(HWND window)
+{
+    DestroyWindow(window);
+    unload_password_verifier();
+}
+
 LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    if (displays_changed(message, wparam) && !preview_mode)
+        cover_displays(window);  // the scene and the close rules follow, below
     switch (message) {
     case WM_CREATE:
         detach_input_method(window);
@@ -72,6 +130,13 @@ LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         break;
     case WM_SETTEXT:
         return 0;  // the title is how a running saver is found: it never changes
+    case WM_QUERYENDSESSION:
+        return TRUE;  // a screen saver never stands in the way of a log-off or a shutdown
+    case WM_ENDSESSION:
+        if (!wparam)
+            return 0;  // another program refused: the session goes on, and so does the saver
+        end_with_session(window);
+        return 0;
     case WM_PAINT:
         if (closing)
             return DefWindowProcA(window, message, wparam, lparam);
@@ -116,19 +181,6 @@ static bool raise_running_saver()
     return true;
 }
 
-// Full screen, the saver covers every monitor: the whole virtual screen, which may begin left
-// of or above the primary monitor. A system without a virtual screen (it answers 0 for its
-// size) has the primary monitor alone.
-RECT full_screen_cover(int virtual_x, int virtual_y, int virtual_width, int virtual_height)
-{
-    RECT cover;
-    if (virtual_width > 0 && virtual_height > 0)
-        SetRect(&cover, virtual_x, virtual_y, virtual_x + virtual_width, virtual_y + virtual_height);
-    else
-        SetRect(&cover, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    return cover;
-}
-
 int run_saver(HWND parent)
 {
     WNDCLASSA saver_class = {};
@@ -152,8 +204,7 @@ int run_saver(HWND parent)
         style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
         title = PREVIEW_TITLE;
     } else {
-        RECT cover = full_screen_cover(GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-                                       GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+        const RECT cover = virtual_screen_now();
         left = cover.left;
         top = cover.top;
         width = cover.right - cover.left;

@@ -15,10 +15,11 @@ static SpriteFrame flare_frames[FLARE_FRAMES];
 static SpriteFrame sky_frames[SKY_FRAMES];
 static SpriteFrame banner_frames[BANNER_FRAMES];
 
-// The girl's pictures come from the module that Girl names, opened only for this load.
-void load_girl_sprite(HDC screen)
+// The girl's pictures come from the module that Girl names, opened only for this load, into
+// the frame array given: the primary monitor's girl's, or another monitor's girl's own.
+void load_girl_sprite(HDC screen, SpriteFrame* frames)
 {
-    begin_sprite_load(&girl_sprite, GIRL_FRAMES, girl_frames);
+    begin_sprite_load(&girl_sprite, GIRL_FRAMES, frames ? frames : girl_frames);
     load_girl_frames(&girl_sprite, Girl);
     finish_sprite_load(&girl_sprite, screen);
 }
@@ -26,7 +27,7 @@ void load_girl_sprite(HDC screen)
 void load_scene_sprites(HDC screen)
 {
     clear_sprite(&girl_sprite);
-    load_girl_sprite(screen);
+    load_girl_sprite(screen, girl_frames);
     clear_sprite(&flare_sprite);
     load_sprite(&flare_sprite, screen, FLARE_FRAMES, flare_frames, "SKYFLARE", app_instance);
     clear_sprite(&sky_sprite);

@@ -12,6 +12,6 @@ extern Sprite flare_sprite;
 extern Sprite sky_sprite;
 extern Sprite banner_sprite;
 
-void load_girl_sprite(HDC screen);
+void load_girl_sprite(HDC screen, SpriteFrame* frames);
 void load_scene_sprites(HDC screen);
 void destroy_scene_sprites();

@@ -11,6 +11,12 @@
 
 static UINT_PTR scene_timer;  // 0 before the timer is set and when it could not be
 
+static void start_timer(HWND window)
+{
+    scene_timer = 0;
+    scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
+}
+
 static void on_create(HWND window)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -28,9 +34,53 @@ static void on_create(HWND window)
     // Positions come from the whole primary monitor, also in the small preview window.
     open_stage(window);
     start_sequence();
-    scene_timer = 0;
-    scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
+    start_timer(window);
     SetCursor(previous);
+}
+
+// The sprites' saved backgrounds are pictures of the screen as it was laid out before.
+static void forget_backgrounds()
+{
+    forget_background(&girl_sprite);
+    forget_background(&flare_sprite);
+    forget_background(&sky_sprite);
+    forget_background(&banner_sprite);
+}
+
+// The displays changed while the saver plays (the window already covers them all, as they
+// are now). Every scene is laid out again as a saver started now would lay it out, and its
+// cycle starts again from the girl coming in, with the same girl: a scene half way through
+// its cycle on a screen that is gone would leave its overlays at corners that are no longer
+// corners, and its mover where no edge is. The preview's window is its parent's business.
+static void on_displays_changed(HWND window)
+{
+    if (preview_mode)
+        return;
+    if (scene_timer)
+        KillTimer(window, scene_timer);
+    HDC screen = GetDC(window);
+    const int kind = display_kind_of(screen);
+    if (kind != display_kind()) {
+        // To or from 16 colours, the frames are loaded again, dithered or as they were drawn.
+        close_stage();
+        destroy_scene_sprites();
+        set_display_kind(kind);
+        load_scene_sprites(screen);
+    }
+    forget_backgrounds();
+    // To a palette display the static colours are taken as at the start; from one, given back
+    // as at the end.
+    if (kind == DISPLAY_256_COLOURS)
+        take_display_colours(screen, girl_sprite.count > 0 ? girl_sprite.frames[0].palette : nullptr);
+    else
+        give_back_display_colours(screen);
+    ReleaseDC(window, screen);
+    // Black all over, the new monitors too, before the first step of the new layout.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW);
+    reopen_stage(window);
+    start_sequence();
+    start_timer(window);
+    play_tick(window);
 }
 
 static void on_timer(HWND window, WPARAM timer)
@@ -94,6 +144,8 @@ LRESULT scene_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
         on_destroy(window);
         return close_rules_proc(window, message, wparam, lparam);
     default:
+        if (displays_changed(message, wparam))
+            on_displays_changed(window);  // and on to the close rules, which take the pointer afresh
         return close_rules_proc(window, message, wparam, lparam);
     }
 }

@@ -98,9 +98,11 @@ static void change_girl(HDC screen)
 {
     if (Mode != 1)
         return;
+    // She loads into the frames the girl leaving had: each monitor's scene has its own.
+    SpriteFrame* frames = girl_sprite.frames;
     destroy_sprite(&girl_sprite);
     pick_random_girl();
-    load_girl_sprite(screen);
+    load_girl_sprite(screen, frames);
     compute_cast_steps();
 }
 

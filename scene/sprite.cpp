@@ -27,12 +27,19 @@ void load_sprite_frames(int count, SpriteFrame* frames, const char* prefix, HINS
     }
 }
 
-void begin_sprite_load(Sprite* sprite, int count, SpriteFrame* frames)
+// What the sprite saved of the screen under it no longer belongs there (the screen was laid
+// out again): it is dropped, and the sprite's next draw takes what lies under it afresh.
+void forget_background(Sprite* sprite)
 {
     if (sprite->saved) {
         DeleteObject(sprite->saved);
         sprite->saved = nullptr;
     }
+}
+
+void begin_sprite_load(Sprite* sprite, int count, SpriteFrame* frames)
+{
+    forget_background(sprite);
     sprite->frame = 0;
     sprite->x = 0;
     sprite->y = 0;
@@ -98,10 +105,7 @@ void build_frame_palettes(HDC screen, Sprite* sprite)
 
 void destroy_sprite(Sprite* sprite)
 {
-    if (sprite->saved) {
-        DeleteObject(sprite->saved);
-        sprite->saved = nullptr;
-    }
+    forget_background(sprite);
     if (sprite->frames) {
         for (int i = 0; i < sprite->count; i++) {
             if (sprite->frames[i].bitmap)

@@ -26,5 +26,6 @@ void load_sprite(Sprite* sprite, HDC screen, int count, SpriteFrame* frames, con
                  HINSTANCE module);
 void build_frame_palettes(HDC screen, Sprite* sprite);
 void destroy_sprite(Sprite* sprite);
+void forget_background(Sprite* sprite);
 void capture_background(HDC screen, Sprite* sprite);
 void draw_sprite(HDC screen, int x, int y, Sprite* sprite);
