@@ -177,10 +177,12 @@ Section "Sky Flare"
     ; lacks from the file, until their first save keeps it in their key.
     ReadINIStr $R1 "$WINDIR\control.ini" "${SETTINGS_SECTION}" "Mode"
     ReadINIStr $R2 "$WINDIR\control.ini" "${SETTINGS_SECTION}" "Girl"
+    ReadINIStr $R4 "$WINDIR\control.ini" "${SETTINGS_SECTION}" "Screens"
     WriteRegStr HKLM "${INI_MAPPING_KEY}" "${SETTINGS_SECTION}" "${SETTINGS_MAPPING}"
     !insertmacro FLUSH_INI_MAPPING
     !insertmacro CARRY_OVER "Mode" $R1
     !insertmacro CARRY_OVER "Girl" $R2
+    !insertmacro CARRY_OVER "Screens" $R4
   ${Else}
     !insertmacro CHOOSE_ON_95_FAMILY
   ${EndIf}
