@@ -5,7 +5,9 @@
 #
 # usage: own_prefix.sh <prefix folder> <win64|win32> [<program> [arguments] [-- <program> ...]]
 # With no program it only makes the prefix (./run boots its own prefixes so). With SKYFLARE_DPI
-# set, the prefix's display is scaled to that many dots per inch (96 is 100 %).
+# set, the prefix's display is scaled to that many dots per inch (96 is 100 %); with
+# SKYFLARE_DESKTOP set (as 800x600), its programs run in a Wine virtual desktop of that size,
+# whose size a program can change as on Windows.
 set -eu
 export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 shift 2
@@ -17,6 +19,10 @@ wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /
 bash "$(dirname "$0")/east_asian_fonts.sh"
 if [ -n "${SKYFLARE_DPI:-}" ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$SKYFLARE_DPI" /f >/dev/null 2>&1
+fi
+if [ -n "${SKYFLARE_DESKTOP:-}" ]; then
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$SKYFLARE_DESKTOP" /f >/dev/null 2>&1
 fi
 wineserver -w
 

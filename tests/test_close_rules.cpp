@@ -112,6 +112,24 @@ TEST_CASE("the mouse ends the saver only when it travels more than four pixels")
         CHECK(saved_cursor.y == reference.y);
         CHECK(w.closes_on(WM_MOUSEMOVE));  // readable again: the 30 pixels count
     }
+    SUBCASE("the displays changing (size, scale, a resume from sleep) is no movement: the pointer is taken afresh")
+    {
+        const std::pair<UINT, WPARAM> changes[] = {{WM_DISPLAYCHANGE, 32}, {DPI_CHANGED, MAKEWPARAM(144, 144)},
+                                                   {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC},
+                                                   {WM_POWERBROADCAST, PBT_APMRESUMESUSPEND}};
+        for (const auto& change : changes) {
+            CAPTURE(change.first);
+            move_cursor_by(30, 0);  // as a monitor that left puts the pointer on another
+            CHECK_FALSE(w.closes_on(change.first, change.second));
+            CHECK_FALSE(w.closes_on(WM_MOUSEMOVE));
+            move_cursor_by(-30, 0);
+            CHECK(w.closes_on(WM_MOUSEMOVE));  // a real move still counts
+        }
+        // Another power event (the battery low) leaves the reference point where it was.
+        move_cursor_by(30, 0);
+        CHECK_FALSE(w.closes_on(WM_POWERBROADCAST, PBT_APMBATTERYLOW));
+        CHECK(w.closes_on(WM_MOUSEMOVE));
+    }
 }
 
 TEST_CASE("keys, mouse buttons and the loss of activation end the saver")

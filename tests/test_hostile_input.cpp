@@ -492,7 +492,7 @@ int frames_loaded_from_first()
 {
     HDC screen = GetDC(nullptr);
     Girl = 0;
-    load_girl_sprite(screen);
+    load_girl_sprite(screen, nullptr);  // into the primary monitor's girl's frames
     ReleaseDC(nullptr, screen);
     int loaded = 0;
     for (int i = 0; i < girl_sprite.count; i++)

@@ -457,7 +457,7 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     write_file(system_path("lumidoll.own"), "a module of the user's own");
     set_user_string(DESKTOP, "SkyFlareTestNeighbour", "left alone");
     // Choices kept in control.ini before, as earlier versions kept them.
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=2\r\n");
+    write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=2\r\nScreens=1\r\n");
     DWORD values_before = 0;
     mapping_in(0, &values_before);
     install();
@@ -470,6 +470,7 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
         CHECK(mapping_in(other_view()) != MAPPING);
     CHECK(user_string(USER_SETTINGS, "Mode") == "1");
     CHECK(user_string(USER_SETTINGS, "Girl") == "2");
+    CHECK(user_string(USER_SETTINGS, "Screens") == "1");
     CHECK(all_installed());
     CHECK(read_file(installed_saver()) == read_file(saver_path()));
     CHECK(read_file(system_path("lumidoll.mir")) == read_file(sample_girl_path("lumidoll.mir")));

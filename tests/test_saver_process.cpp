@@ -364,6 +364,20 @@ TEST_CASE("full screen: the saver covers the screen, animates, and any input end
         click_mouse(MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
         CHECK(s.finish() == 0);
     }
+    SUBCASE("the session ends while it plays: the saver lets it, and has given everything back first")
+    {
+        CHECK(SendMessageA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF) == TRUE);
+        // Another program refused: the session goes on, and the saver with it.
+        SendMessageA(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+        CHECK(s.stays(window));
+        // The process may be ended as soon as the message is answered: by then the window is
+        // gone, and with it the options written and the system's colours given back.
+        SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        CHECK_FALSE(IsWindow(window));
+        CHECK(profile_value("Girl") == "1");
+        CHECK(system_colours_now() == colours_before);
+        CHECK(s.finish() == 0);
+    }
     SUBCASE("a pointer move of 4 pixels does not end it; one of 5 does")
     {
         park_pointer(rest.x + 3, rest.y + 1);

@@ -9,7 +9,6 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <set>
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,38 +28,6 @@ Sample sample(HANDLE process)
     DWORD handles = 0;
     GetProcessHandleCount(process, &handles);
     return {counters.WorkingSetSize / 1024, counters.PagefileUsage / 1024, handles};
-}
-
-// Bitmaps and palettes the saver's code has made and not yet deleted, watched through its
-// own calls (Wine's GetGuiResources answers 0).
-std::set<HGDIOBJ> alive;
-decltype(&LoadImageA) real_load_image;
-decltype(&CreateCompatibleBitmap) real_create_bitmap;
-decltype(&CreatePalette) real_create_palette;
-decltype(&DeleteObject) real_delete_object;
-HANDLE WINAPI made_image(HINSTANCE module, LPCSTR name, UINT type, int w, int h, UINT flags)
-{
-    HANDLE made = real_load_image(module, name, type, w, h, flags);
-    if (made && type == IMAGE_BITMAP)
-        alive.insert(made);
-    return made;
-}
-HBITMAP WINAPI made_bitmap(HDC dc, int w, int h)
-{
-    HBITMAP made = real_create_bitmap(dc, w, h);
-    alive.insert(made);
-    return made;
-}
-HPALETTE WINAPI made_palette(const LOGPALETTE* entries)
-{
-    HPALETTE made = real_create_palette(entries);
-    alive.insert(made);
-    return made;
-}
-BOOL WINAPI deleted(HGDIOBJ object)
-{
-    alive.erase(object);
-    return real_delete_object(object);
 }
 
 }  // namespace
@@ -120,15 +87,7 @@ TEST_CASE("left running in random mode the saver keeps animating with flat memor
 TEST_CASE("girl after girl in random mode, every bitmap and palette of the one before is freed")
 {
     install_sample_girls();
-    ImportSpy image("user32.dll", "LoadImageA", reinterpret_cast<void*>(made_image));
-    ImportSpy bitmap("gdi32.dll", "CreateCompatibleBitmap", reinterpret_cast<void*>(made_bitmap));
-    ImportSpy palette("gdi32.dll", "CreatePalette", reinterpret_cast<void*>(made_palette));
-    ImportSpy deletion("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(deleted));
-    real_load_image = reinterpret_cast<decltype(&LoadImageA)>(image.original);
-    real_create_bitmap = reinterpret_cast<decltype(&CreateCompatibleBitmap)>(bitmap.original);
-    real_create_palette = reinterpret_cast<decltype(&CreatePalette)>(palette.original);
-    real_delete_object = reinterpret_cast<decltype(&DeleteObject)>(deletion.original);
-    alive.clear();
+    GdiWatch watch;
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     Surface screen(w, h);
     start_scene_on(screen.dc, w, h, 1, 0);
@@ -137,7 +96,7 @@ TEST_CASE("girl after girl in random mode, every bitmap and palette of the one b
     std::vector<size_t> at_cycle_start;
     int reloads = 0;
     for (int cycle = 0; cycle < 20; cycle++) {
-        at_cycle_start.push_back(alive.size());
+        at_cycle_start.push_back(watch.alive());
         bool under_way = false;
         for (int ticks = 0; ticks < 2000; ticks++) {
             int state = scene.state;
@@ -154,5 +113,5 @@ TEST_CASE("girl after girl in random mode, every bitmap and palette of the one b
                     << at_cycle_start.back());
     CHECK(reloads == 40);
     CHECK(std::count(at_cycle_start.begin(), at_cycle_start.end(), at_cycle_start[1]) == 19);
-    CHECK(alive.empty());
+    CHECK(watch.alive() == 0);
 }

@@ -173,6 +173,14 @@ struct SixteenColourDisplay {
     SixteenColourDisplay();
 };
 
+// While it lives, the bitmaps and palettes this program's code has made (loaded, created) and
+// not yet deleted, watched through its own calls (Wine's GetGuiResources answers 0).
+struct GdiWatch {
+    ImportSpy image, bitmap, palette, deletion;
+    GdiWatch();
+    size_t alive() const;
+};
+
 // Runs a console program to its end and gives its exit code, with what it printed; one that
 // has not ended within the time-out is ended, and the case fails saying so.
 DWORD run_captured(const std::string& command_line, std::string& output, DWORD timeout_ms = 60000);
