@@ -265,6 +265,22 @@ TEST_CASE("full screen the palette may use the static colours, and the system's 
                                                        "as they were"});
         CHECK(system_colours() == before);
     }
+    SUBCASE("the display changes to true colour and back to a palette: given back, then taken again")
+    {
+        SceneWindow w;
+        SendMessageA(w.handle, WM_DISPLAYCHANGE, 32, MAKELPARAM(640, 480));
+        CHECK(palette_uses == std::vector<UINT>{SYSPAL_NOSTATIC, SYSPAL_STATIC});
+        CHECK(system_colours() == before);
+        {
+            DisplayDepth palette(8);
+            SendMessageA(w.handle, WM_DISPLAYCHANGE, 8, MAKELPARAM(640, 480));
+        }
+        CHECK(palette_uses == std::vector<UINT>{SYSPAL_NOSTATIC, SYSPAL_STATIC, SYSPAL_NOSTATIC});
+        CHECK(GetSysColor(COLOR_BTNFACE) == RGB(255, 255, 255));
+        DestroyWindow(w.handle);
+        CHECK(palette_uses == std::vector<UINT>{SYSPAL_NOSTATIC, SYSPAL_STATIC, SYSPAL_NOSTATIC, SYSPAL_STATIC});
+        CHECK(system_colours() == before);
+    }
     SUBCASE("preview: never touched")
     {
         { SceneWindow w(WS_POPUP | WS_VISIBLE, true); }

@@ -710,19 +710,20 @@ bool palette_display()
 }
 
 static decltype(&GetDeviceCaps) real_device_caps;
-static int WINAPI sixteen_colour_caps(HDC dc, int index)
+static int pretended_bits;
+static int WINAPI pretended_caps(HDC dc, int index)
 {
     if (index == BITSPIXEL)
-        return 4;
+        return pretended_bits;
     if (index == PLANES)
         return 1;
     return real_device_caps(dc, index);
 }
 
-SixteenColourDisplay::SixteenColourDisplay()
-    : spy("gdi32.dll", "GetDeviceCaps", reinterpret_cast<void*>(sixteen_colour_caps))
+DisplayDepth::DisplayDepth(int bits) : spy("gdi32.dll", "GetDeviceCaps", reinterpret_cast<void*>(pretended_caps))
 {
     real_device_caps = reinterpret_cast<decltype(&GetDeviceCaps)>(spy.original);
+    pretended_bits = bits;
 }
 
 namespace {

@@ -166,11 +166,15 @@ struct ImportSpy {
     ~ImportSpy();
 };
 
-// While it lives, this program's device contexts say they are of a 16-colour display (4 bits a
-// pixel, one plane), as the VGA driver of the Windows 95 family does; Xvfb has no such depth.
-struct SixteenColourDisplay {
+// While it lives, this program's device contexts say they are of a display of that many bits a
+// pixel, in one plane: 4 as the VGA driver of the Windows 95 family, which Xvfb has no depth for;
+// 8 as a palette display, where the test's own display is not one.
+struct DisplayDepth {
     ImportSpy spy;
-    SixteenColourDisplay();
+    explicit DisplayDepth(int bits);
+};
+struct SixteenColourDisplay : DisplayDepth {
+    SixteenColourDisplay() : DisplayDepth(4) {}
 };
 
 // While it lives, the bitmaps and palettes this program's code has made (loaded, created) and

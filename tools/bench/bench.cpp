@@ -657,12 +657,18 @@ int main(int argc, char** argv)
     // Every monitor playing a scene of its own: two 1920 x 1080 monitors side by side against one.
     double two_screens_median = 0, two_screens_ratio = 0;
     if (GetSystemMetrics(SM_CXSCREEN) >= 2 * W && GetSystemMetrics(SM_CYSCREEN) >= H) {
-        CycleFigures one = measure_stage(W, H, 1), two = measure_stage(W, H, 1, 2);
-        two_screens_median = percentile(two.ticks, 0.5);
-        two_screens_ratio = two_screens_median / std::max(1.0, percentile(one.ticks, 0.5));
-        printf("a scene on every monitor, one whole cycle: one %d x %d monitor median %.0f us; two side by side, "
+        // Three cycles of each, taken in turn, so that a slow moment of the machine weighs on both.
+        std::vector<double> one, two;
+        for (int run = 0; run < 3; run++) {
+            const CycleFigures alone = measure_stage(W, H, 1), beside = measure_stage(W, H, 1, 2);
+            one.insert(one.end(), alone.ticks.begin(), alone.ticks.end());
+            two.insert(two.end(), beside.ticks.begin(), beside.ticks.end());
+        }
+        two_screens_median = percentile(two, 0.5);
+        two_screens_ratio = two_screens_median / std::max(1.0, percentile(one, 0.5));
+        printf("a scene on every monitor, three whole cycles: one %d x %d monitor median %.0f us; two side by side, "
                "each its own scene, median %.0f us, 99th pct %.0f us: %.2f x (aim: at most 2.1)\n",
-               W, H, percentile(one.ticks, 0.5), two_screens_median, percentile(two.ticks, 0.99), two_screens_ratio);
+               W, H, percentile(one, 0.5), two_screens_median, percentile(two, 0.99), two_screens_ratio);
     } else {
         printf("a scene on every monitor: not measured, the display is narrower than %d\n", 2 * W);
     }
