@@ -17,6 +17,12 @@ static void start_timer(HWND window)
     scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
 }
 
+// A palette display's static colours, for the palettes of the scene's girl, who shows first.
+static void take_scene_colours(HDC screen)
+{
+    take_display_colours(screen, girl_sprite.count > 0 ? girl_sprite.frames[0].palette : nullptr);
+}
+
 static void on_create(HWND window)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -29,7 +35,7 @@ static void on_create(HWND window)
     load_scene_sprites(screen);
     // Full screen, the saver's palettes may use a palette display's static colours too.
     if (!preview_mode)
-        take_display_colours(screen, girl_sprite.count > 0 ? girl_sprite.frames[0].palette : nullptr);
+        take_scene_colours(screen);
     ReleaseDC(window, screen);
     // Positions come from the whole primary monitor, also in the small preview window.
     open_stage(window);
@@ -71,7 +77,7 @@ static void on_displays_changed(HWND window)
     // To a palette display the static colours are taken as at the start; from one, given back
     // as at the end.
     if (kind == DISPLAY_256_COLOURS)
-        take_display_colours(screen, girl_sprite.count > 0 ? girl_sprite.frames[0].palette : nullptr);
+        take_scene_colours(screen);
     else
         give_back_display_colours(screen);
     ReleaseDC(window, screen);
