@@ -1,13 +1,13 @@
-// catalogue.cpp --- finds the girl modules ("lumidoll.*" in the system directory) and loads a girl.
+// catalogue.cpp --- finds the girl modules ("lumidoll.*" in the system directory) and reads them.
 #include "girls/catalogue.h"
 
 #include <stdlib.h>
 #include <time.h>
 #include <windows.h>
 
+#include "base/found_by_name.h"
+#include "base/string_table.h"
 #include "girls/module_file.h"
-#include "girls/settings.h"
-#include "host/language.h"
 
 GirlModule girl_modules[MAX_GIRL_MODULES];
 int module_count;
@@ -41,24 +41,54 @@ static HMODULE open_girl_module(const char* file_name, OpenModule* opened)
     return open_module(path, opened);
 }
 
-// Her title as the dialog will show it. On the NT family, exactly as she stores it, in UTF-16,
-// so that any script shows where Windows has a font for it. The 95 family shows text in its
-// code page alone: there Windows turns her title into it, each letter the code page lacks a
-// "?", as it does for any program that reads a string; a title of 39 double-byte letters takes
-// 78 bytes.
-static void read_title(HMODULE module, void* entry)
+// What a title read is given: the table entry, and the language asked for.
+struct TitleRead {
+    GirlModule* girl;
+    WORD language;
+};
+
+// Her title as she stores it, in UTF-16, in the language asked for where she has it, else in
+// English (United Kingdom, then United States) or her neutral one; a module with none of those
+// gives the one the system's own loader picks. -1 when she has none the saver can read.
+static int stored_title(HMODULE module, WORD language, WCHAR* title, int size)
 {
-    GirlModule* girl = static_cast<GirlModule*>(entry);
+    const WORD tries[] = {language, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK),
+                          MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)};
+    for (WORD tried : tries) {
+        const int length = find_string(module, 1, tried, title, size);
+        if (length >= 0)
+            return length;
+    }
+    if (const UnicodeUser* unicode = unicode_user())
+        return unicode->LoadStringW(module, 1, title, size);
+    return -1;
+}
+
+// Her title as the dialog will show it. On the NT family, exactly as she stores it, so that any
+// script shows where Windows has a font for it. The 95 family shows text in its code page alone:
+// there her title is turned into it as Windows turns any string a program reads, each letter the
+// code page lacks a "?"; a title of 39 double-byte letters takes 78 bytes.
+static void read_title(HMODULE module, void* context)
+{
+    const TitleRead* read = static_cast<const TitleRead*>(context);
+    GirlModule* girl = read->girl;
     const int characters = sizeof girl->title / sizeof girl->title[0];
     girl->title[0] = L'\0';
-    if (const UnicodeUser* unicode = unicode_user()) {
-        unicode->LoadStringW(module, 1, girl->title, characters);
+    WCHAR stored[sizeof girl->title / sizeof girl->title[0]];
+    char shown[2 * (characters - 1) + 1];
+    if (unicode_user()) {
+        if (stored_title(module, read->language, girl->title, characters) < 0)
+            girl->title[0] = L'\0';
         return;
     }
-    char shown[2 * (characters - 1) + 1];
+    if (stored_title(module, read->language, stored, characters) >= 0) {
+        if (!WideCharToMultiByte(CP_ACP, 0, stored, -1, shown, sizeof shown, nullptr, nullptr))
+            return;
+    } else if (LoadStringA(module, 1, shown, sizeof shown) <= 0) {
+        return;
+    }
     WCHAR wide[sizeof shown];
-    if (LoadStringA(module, 1, shown, sizeof shown) <= 0 ||
-        MultiByteToWideChar(CP_ACP, 0, shown, -1, wide, sizeof shown) <= 0)
+    if (MultiByteToWideChar(CP_ACP, 0, shown, -1, wide, sizeof shown) <= 0)
         return;
     int i = 0;
     for (; i < characters - 1 && wide[i]; i++)  // a longer title is cut at 39 characters
@@ -66,7 +96,7 @@ static void read_title(HMODULE module, void* entry)
     girl->title[i] = L'\0';
 }
 
-void scan_girl_modules()
+void scan_girl_modules(WORD language)
 {
     module_count = 0;
     char pattern[MAX_PATH];
@@ -86,8 +116,9 @@ void scan_girl_modules()
         entry->title[0] = L'\0';
         entry->readable = 0;
         OpenModule opened;
+        TitleRead read = {entry, language};
         if (open_girl_module(entry->file_name, &opened))
-            entry->readable = read_module_guarded(opened.module, opened.check.file_size, read_title, entry);
+            entry->readable = read_module_guarded(opened.module, opened.check.file_size, read_title, &read);
         if (!entry->readable)
             entry->title[0] = L'\0';
         close_module(&opened);
@@ -96,28 +127,17 @@ void scan_girl_modules()
     FindClose(search);
 }
 
-static void read_frames(HMODULE module, void* girl)
+bool load_girl_frames(int index, ModuleRead read, void* context)
 {
-    Sprite* sprite = static_cast<Sprite*>(girl);
-    load_sprite_frames(sprite->count, sprite->frames, "GIRL", module);
-}
-
-void load_girl_frames(Sprite* sprite, int index)
-{
-    // A stale stored index, or -1 from an empty list, names no module: the girl gets no frames.
+    // A stale stored index, or -1 from an empty list, names no module: nothing is read.
     if (index < 0 || index >= module_count)
-        return;
+        return true;
     OpenModule opened;
-    if (open_girl_module(girl_modules[index].file_name, &opened) &&
-        !read_module_guarded(opened.module, opened.check.file_size, read_frames, sprite)) {
-        // A read that faulted half way: none of her frames is trusted.
-        for (int i = 0; i < sprite->count; i++) {
-            if (sprite->frames[i].bitmap)
-                DeleteObject(sprite->frames[i].bitmap);
-            sprite->frames[i].bitmap = nullptr;
-        }
-    }
+    bool went_through = true;
+    if (open_girl_module(girl_modules[index].file_name, &opened))
+        went_through = read_module_guarded(opened.module, opened.check.file_size, read, context) != 0;
     close_module(&opened);
+    return went_through;
 }
 
 void seed_girl_picks(unsigned seed)
@@ -126,13 +146,13 @@ void seed_girl_picks(unsigned seed)
     seeded = 1;
 }
 
-void pick_random_girl()
+int pick_random_girl(int current)
 {
     if (module_count <= 0)
-        return;  // nothing to choose from: the girl stays as she is
+        return current;  // nothing to choose from: the girl stays as she is
     if (!seeded) {
         srand(static_cast<unsigned>(time(nullptr)));
         seeded = 1;
     }
-    Girl = rand() % module_count;
+    return rand() % module_count;
 }

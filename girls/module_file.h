@@ -1,4 +1,4 @@
-// module_file.h --- whether a girl module file can be read safely, and reading it under guard.
+// module_file.h --- whether a girl module file can be read safely: the rule, part by part.
 //
 // A module is a library that the system's resource functions read from a plain mapping of the
 // file: a part that lies past the end of a file cut short is read from memory that is not there,
@@ -91,9 +91,3 @@ struct OpenModule {
 // why not, when the module is null (a file that cannot be opened at all is no library).
 HMODULE open_module(const char* path, OpenModule* opened);
 void close_module(OpenModule* opened);
-
-// Runs read(module, context) so that a fault while it reads the module's own bytes (an input
-// error of the disk or network the module lies on, or a part the check missed) ends that read
-// instead of the program: gives 0 then, 1 when the read went through.
-typedef void (*ModuleRead)(HMODULE module, void* context);
-int read_module_guarded(HMODULE module, DWORD file_size, ModuleRead read, void* context);

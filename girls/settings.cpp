@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "host/host.h"
+#include "base/flags.h"
 #include "resources/resource_ids.h"
 
 int Mode;

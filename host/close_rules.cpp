@@ -2,15 +2,15 @@
 #include <stdlib.h>
 #include <windows.h>
 
-#include "host/host.h"
+#include "host/close_rules.h"
+
+#include "base/flags.h"
+#include "base/found_by_name.h"
+#include "scene/scene_window.h"
 
 int closing;
 int checking_password;
 POINT saved_cursor;
-
-typedef BOOL(WINAPI* VerifyPasswordFunction)(HWND window);
-typedef DWORD(WINAPI* ChangePasswordFunction)(LPCSTR provider, HWND owner, DWORD reserved1,
-                                              DWORD reserved2);
 
 static HMODULE verifier_library;
 static VerifyPasswordFunction verify_password;
@@ -19,20 +19,6 @@ static DWORD last_check_tick = 0xFFFFFFFF;  // no check yet
 static const unsigned mouse_threshold = 4;   // pixels of travel, across plus down, that are ignored
 static const DWORD RECHECK_INTERVAL = 200;   // ms after a refused check in which no new one starts
 static const UINT SCREENSAVER_RUNNING = 97;  // SPI_SETSCREENSAVERRUNNING
-
-// The system's own libraries (the password libraries among them) are taken from the system
-// directory by full path, never from the current directory or from beside the saver, so no
-// stray file of the same name is asked whether the password is right.
-HMODULE load_system_library(const char* name)
-{
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + 1 + lstrlenA(name) >= MAX_PATH)
-        return nullptr;
-    lstrcatA(path, "\\");
-    lstrcatA(path, name);
-    return LoadLibraryA(path);
-}
 
 void set_saver_running(BOOL running)
 {
@@ -79,8 +65,7 @@ void load_password_verifier()
     if (password_in_force(desktop)) {
         verifier_library = load_system_library("PASSWORD.CPL");
         if (verifier_library) {
-            verify_password = reinterpret_cast<VerifyPasswordFunction>(
-                reinterpret_cast<void*>(GetProcAddress(verifier_library, "VerifyScreenSavePwd")));
+            verify_password = find_function<VerifyPasswordFunction>(verifier_library, "VerifyScreenSavePwd");
             if (verify_password)
                 set_saver_running(TRUE);
             else
@@ -95,14 +80,13 @@ void change_password(HWND owner)
     HMODULE library = load_system_library("MPR.DLL");
     if (!library)
         return;
-    ChangePasswordFunction change = reinterpret_cast<ChangePasswordFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "PwdChangePasswordA")));
+    ChangePasswordFunction change = find_function<ChangePasswordFunction>(library, "PwdChangePasswordA");
     if (change)
         change("SCRSAVE", owner, 0, 0);
     FreeLibrary(library);
 }
 
-int verify_before_close(HWND window)
+static int verify_before_close(HWND window)
 {
     if (checking_password)
         return 0;  // a close request while the check runs is refused

@@ -2,7 +2,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "girls/config_dialog.h"
+#include "base/found_by_name.h"
+#include "host/config_dialog.h"
 #include "host/host.h"
 #include "host/language.h"
 #include "resources/resource_ids.h"
@@ -50,7 +51,7 @@ static HWND window_from_number(unsigned number)
     return reinterpret_cast<HWND>(static_cast<UINT_PTR>(number));
 }
 
-int start_preview(const char* text)
+static int start_preview(const char* text)
 {
     unsigned number = parse_decimal(text);
     if (number == 0 || !IsWindow(window_from_number(number)))
@@ -58,7 +59,7 @@ int start_preview(const char* text)
     return run_saver(window_from_number(number));
 }
 
-int start_password_change(const char* text)
+static int start_password_change(const char* text)
 {
     HWND owner = window_from_number(parse_decimal(text));
     if (!owner || !IsWindow(owner))
@@ -66,8 +67,6 @@ int start_password_change(const char* text)
     change_password(owner);
     return 0;
 }
-
-typedef BOOL(WINAPI* InitControlsFunction)(const INITCOMMONCONTROLSEX* controls);
 
 // The saver's manifest asks for version 6 of the common controls, which gives the dialog's
 // buttons and list the system's current look. That version must be in the process before a
@@ -77,10 +76,7 @@ typedef BOOL(WINAPI* InitControlsFunction)(const INITCOMMONCONTROLSEX* controls)
 INT_PTR open_config_dialog(HWND owner)
 {
     HMODULE controls = LoadLibraryA("COMCTL32.DLL");
-    InitControlsFunction init_controls = nullptr;
-    if (controls)
-        init_controls = reinterpret_cast<InitControlsFunction>(
-            reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
+    InitControlsFunction init_controls = find_function<InitControlsFunction>(controls, "InitCommonControlsEx");
     if (init_controls) {
         INITCOMMONCONTROLSEX wanted = {sizeof wanted, ICC_STANDARD_CLASSES};
         init_controls(&wanted);
@@ -181,7 +177,7 @@ static LONG WINAPI fault_guard(EXCEPTION_POINTERS* fault)
     return verdict;
 }
 
-int saver_main(HINSTANCE instance, const char* tail)
+static int saver_main(HINSTANCE instance, const char* tail)
 {
     app_instance = instance;
     OSVERSIONINFOA version = {};

@@ -1,5 +1,4 @@
-// language.h --- the language the saver speaks to its user, its texts in that language, and the
-// Unicode functions of USER32 that only the NT family has.
+// language.h --- the language the saver speaks to its user, and its texts in that language.
 #pragma once
 #include <windows.h>
 
@@ -17,13 +16,3 @@ const DLGTEMPLATE* user_dialog(int id);
 // String `id` in the user's language (English, United Kingdom, where that language lacks it),
 // as UTF-16 into `text` of `size` characters, cut to fit and always terminated; its length.
 int user_text(UINT id, WCHAR* text, int size);
-
-// USER32's Unicode functions that the saver calls on the NT family. The 95 family's USER32 has
-// at best stubs of them, so they are looked up by name rather than imported; all null there.
-struct UnicodeUser {
-    INT_PTR(WINAPI* DialogBoxIndirectParamW)(HINSTANCE, LPCDLGTEMPLATEW, HWND, DLGPROC, LPARAM);
-    LRESULT(WINAPI* SendDlgItemMessageW)(HWND, int, UINT, WPARAM, LPARAM);
-    int(WINAPI* LoadStringW)(HINSTANCE, UINT, LPWSTR, int);
-};
-// The functions on the NT family; null on the 95 family (is_win9x).
-const UnicodeUser* unicode_user();

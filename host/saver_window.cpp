@@ -1,6 +1,7 @@
 // saver_window.cpp --- the one saver window, full screen or in the preview, and its message loop.
 #include <windows.h>
 
+#include "base/found_by_name.h"
 #include "host/host.h"
 #include "resources/resource_ids.h"
 #include "scene/scene_window.h"
@@ -12,7 +13,6 @@ static const char PREVIEW_TITLE[] = "Preview";
 int preview_mode;
 HWND saver_window;
 
-typedef HIMC(WINAPI* AssociateContextFunction)(HWND window, HIMC context);
 static HMODULE ime_module;
 static AssociateContextFunction associate_context;
 static HIMC saved_ime_context;
@@ -24,8 +24,7 @@ static void detach_input_method(HWND window)
     ime_module = GetModuleHandleA("IMM32.DLL");
     if (!ime_module)
         return;
-    associate_context = reinterpret_cast<AssociateContextFunction>(
-        reinterpret_cast<void*>(GetProcAddress(ime_module, "ImmAssociateContext")));
+    associate_context = find_function<AssociateContextFunction>(ime_module, "ImmAssociateContext");
     if (associate_context)
         saved_ime_context = associate_context(window, nullptr);
 }
@@ -56,23 +55,6 @@ static bool swallowed_system_command(WPARAM command)
 {
     return !preview_mode && (command == SC_NEXTWINDOW || command == SC_PREVWINDOW ||
                              command == SC_SCREENSAVE);
-}
-
-// Whether a message tells that the displays may have changed: their size, number or depth
-// (sent to every top-level window), a monitor's scale (Windows 8.1 and later, to a window whose
-// scale changed), or a resume from sleep, during which monitors may have come or gone.
-bool displays_changed(UINT message, WPARAM wparam)
-{
-    switch (message) {
-    case WM_DISPLAYCHANGE:
-    case DPI_CHANGED:
-        return true;
-    case WM_POWERBROADCAST:
-        return wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND ||
-               wparam == PBT_APMRESUMECRITICAL;
-    default:
-        return false;
-    }
 }
 
 // Full screen, the saver covers every monitor: the whole virtual screen, which may begin left

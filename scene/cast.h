@@ -1,17 +1,13 @@
-// cast.h --- the scene's four sprites: the girl, the flare, the starry sky and the banner.
+// cast.h --- a scene's four sprites: her girl, and the flare, the starry sky and the banner, whose
+// pictures every scene shares.
 #pragma once
-#include "scene/sprite.h"
+#include "scene/scene.h"
 
-const int GIRL_FRAMES = 17;
-const int FLARE_FRAMES = 16;     // the executable carries a 17th flare picture, never played
-const int SKY_FRAMES = 7;
-const int BANNER_FRAMES = 6;
-
-extern Sprite girl_sprite;
-extern Sprite flare_sprite;
-extern Sprite sky_sprite;
-extern Sprite banner_sprite;
-
-void load_girl_sprite(HDC screen, SpriteFrame* frames);
-void load_scene_sprites(HDC screen);
-void destroy_scene_sprites();
+// The scene's sprites loaded for a display of `kind`: her girl from the module girl_index names,
+// into her own frames; the shared pictures with the first scene that opens.
+void open_cast(Scene* scene, HDC screen, int kind);
+// Her girl's pictures and what the scene saved of its screen go; the shared pictures with the
+// last scene that closes, in the reverse order of loading.
+void close_cast(Scene* scene);
+// Her girl (again) from the module girl_index names, into her own frames.
+void load_girl_sprite(Scene* scene, HDC screen);

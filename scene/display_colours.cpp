@@ -9,8 +9,6 @@ const RGBQUAD STANDARD_COLOURS[16] = {
     {255, 0, 0, 0},     {255, 0, 255, 0},   {255, 255, 0, 0},   {255, 255, 255, 0},
 };  // blue, green, red: black, dark red, dark green, dark yellow, dark blue, ... white
 
-static int kind = DISPLAY_TRUE_COLOUR;
-
 int display_kind_of(HDC dc)
 {
     const int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
@@ -18,9 +16,6 @@ int display_kind_of(HDC dc)
         return DISPLAY_16_COLOURS;
     return bits <= 8 ? DISPLAY_256_COLOURS : DISPLAY_TRUE_COLOUR;
 }
-
-void set_display_kind(int new_kind) { kind = new_kind; }
-int display_kind() { return kind; }
 
 // The threshold of each pixel of an 8 x 8 tile, 0 to 63: Bayer's ordered matrix, whose levels
 // spread each mix as evenly as 64 cells allow.
@@ -161,7 +156,7 @@ static void dither_frame(HBITMAP bitmap)
     DeleteDC(memory);
 }
 
-void dither_for_display(Sprite* sprite)
+void dither_for_display(Sprite* sprite, int kind)
 {
     if (kind != DISPLAY_16_COLOURS)
         return;
@@ -235,4 +230,12 @@ void give_back_display_colours(HDC screen)
     SetSystemPaletteUse(screen, SYSPAL_STATIC);
     RealizePalette(screen);
     SetSysColors(changed_count, changed_elements, saved_colours);
+}
+
+void suit_display_colours(HDC screen, int kind, HPALETTE palette)
+{
+    if (taken && kind != DISPLAY_256_COLOURS)
+        give_back_display_colours(screen);
+    else
+        take_display_colours(screen, palette);
 }

@@ -15,12 +15,10 @@ enum DisplayKind {
 extern const RGBQUAD STANDARD_COLOURS[16];
 
 int display_kind_of(HDC dc);           // what the device behind a device context shows
-void set_display_kind(int kind);       // what the sprites are loaded for from now on
-int display_kind();
 
-// On a 16-colour display, each 8-bit frame of the sprite becomes a pattern of the standard
-// colours, once, as it is loaded; on any other display nothing changes.
-void dither_for_display(Sprite* sprite);
+// For a 16-colour display, each 8-bit frame of the sprite becomes a pattern of the standard
+// colours, once, as it is loaded; for any other display nothing changes.
+void dither_for_display(Sprite* sprite, int kind);
 
 // Full screen on a palette display, the saver's palettes take the display's static colours as
 // well, and meanwhile the system's own colours are black and white only, so that any window over
@@ -29,3 +27,7 @@ void dither_for_display(Sprite* sprite);
 // has nothing to take, and giving back what was not taken does nothing.
 void take_display_colours(HDC screen, HPALETTE palette);
 void give_back_display_colours(HDC screen);
+// As the scene is set up for the display as it is now: a display that was a palette display and
+// is one no more gets its colours back; any other is asked to give them (a display without a
+// palette says no, and nothing changes).
+void suit_display_colours(HDC screen, int kind, HPALETTE palette);

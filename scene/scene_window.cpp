@@ -1,15 +1,32 @@
-// scene_window.cpp --- the scene's window handler: sets the scene up, ticks it, tears it down.
+// scene_window.cpp --- the scene's window handler: sets the scenes up, ticks them, tears them down.
 #include "scene/scene_window.h"
 
+#include "base/flags.h"
 #include "girls/catalogue.h"
 #include "girls/settings.h"
-#include "host/host.h"
-#include "scene/cast.h"
+#include "host/close_rules.h"
 #include "scene/display_colours.h"
-#include "scene/sequence.h"
 #include "scene/stage.h"
 
 static UINT_PTR scene_timer;  // 0 before the timer is set and when it could not be
+
+// Whether a message tells that the displays may have changed: their size, number or depth
+// (sent to every top-level window), a monitor's scale (Windows 8.1 and later, to a window whose
+// scale changed), or a resume from sleep, during which monitors may have come or gone.
+bool displays_changed(UINT message, WPARAM wparam)
+{
+    switch (message) {
+    case WM_DISPLAYCHANGE:
+    case DPI_CHANGED:
+        return true;
+    case WM_POWERBROADCAST:
+        return wparam == PBT_APMRESUMEAUTOMATIC || wparam == PBT_APMRESUMESUSPEND ||
+               wparam == PBT_APMRESUMECRITICAL;
+    default:
+        return false;
+    }
+}
+
 
 static void start_timer(HWND window)
 {
@@ -17,40 +34,39 @@ static void start_timer(HWND window)
     scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
 }
 
-// A palette display's static colours, for the palettes of the scene's girl, who shows first.
-static void take_scene_colours(HDC screen)
+// The one set-up of the scenes, as the window is made and whenever the displays change: the
+// scenes laid out for the displays as they are now, each from its start, with pictures for what
+// the display shows; a palette display's static colours, for the palettes of the primary
+// monitor's girl, who shows first; and the timer. A window already on the screen is first made
+// black all over, the new monitors too, and shows the first step before the change is answered.
+static void set_up_scenes(HWND window, bool shown)
 {
-    take_display_colours(screen, girl_sprite.count > 0 ? girl_sprite.frames[0].palette : nullptr);
+    if (scene_timer)
+        KillTimer(window, scene_timer);
+    HDC screen = GetDC(window);
+    const int kind = display_kind_of(screen);
+    lay_out_scenes(screen, kind);
+    // Full screen, the saver's palettes may use a palette display's static colours too.
+    if (!preview_mode) {
+        const Scene* primary = scene_at(0);
+        suit_display_colours(screen, kind, primary->girl.count > 0 ? primary->girl.frames[0].palette : nullptr);
+    }
+    ReleaseDC(window, screen);
+    if (shown)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW);
+    start_timer(window);
+    if (shown)
+        play_tick(window);
 }
 
 static void on_create(HWND window)
 {
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     load_settings_names();
     load_options();
-    HDC screen = GetDC(window);
-    // On a 16-colour display the frames are dithered as they load.
-    set_display_kind(display_kind_of(screen));
-    load_scene_sprites(screen);
-    // Full screen, the saver's palettes may use a palette display's static colours too.
-    if (!preview_mode)
-        take_scene_colours(screen);
-    ReleaseDC(window, screen);
-    // Positions come from the whole primary monitor, also in the small preview window.
-    open_stage(window);
-    start_sequence();
-    start_timer(window);
+    set_up_scenes(window, false);
     SetCursor(previous);
-}
-
-// The sprites' saved backgrounds are pictures of the screen as it was laid out before.
-static void forget_backgrounds()
-{
-    forget_background(&girl_sprite);
-    forget_background(&flare_sprite);
-    forget_background(&sky_sprite);
-    forget_background(&banner_sprite);
 }
 
 // The displays changed while the saver plays (the window already covers them all, as they
@@ -60,33 +76,8 @@ static void forget_backgrounds()
 // corners, and its mover where no edge is. The preview's window is its parent's business.
 static void on_displays_changed(HWND window)
 {
-    if (preview_mode)
-        return;
-    if (scene_timer)
-        KillTimer(window, scene_timer);
-    HDC screen = GetDC(window);
-    const int kind = display_kind_of(screen);
-    if (kind != display_kind()) {
-        // To or from 16 colours, the frames are loaded again, dithered or as they were drawn.
-        close_stage();
-        destroy_scene_sprites();
-        set_display_kind(kind);
-        load_scene_sprites(screen);
-    }
-    forget_backgrounds();
-    // To a palette display the static colours are taken as at the start; from one, given back
-    // as at the end.
-    if (kind == DISPLAY_256_COLOURS)
-        take_scene_colours(screen);
-    else
-        give_back_display_colours(screen);
-    ReleaseDC(window, screen);
-    // Black all over, the new monitors too, before the first step of the new layout.
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW);
-    reopen_stage(window);
-    start_sequence();
-    start_timer(window);
-    play_tick(window);
+    if (!preview_mode)
+        set_up_scenes(window, true);
 }
 
 static void on_timer(HWND window, WPARAM timer)
@@ -122,9 +113,11 @@ static void on_destroy(HWND window)
 {
     if (scene_timer)
         KillTimer(window, scene_timer);
-    destroy_scene_sprites();
-    close_stage();
-    // In random mode this is the last girl picked, so the next run starts with her.
+    // In random mode the primary monitor's girl is the last one picked, so the next run starts
+    // with her.
+    if (const Scene* primary = scene_at(0))
+        Girl = primary->girl_index;
+    close_scenes();
     save_options();
     HDC screen = GetDC(window);
     give_back_display_colours(screen);

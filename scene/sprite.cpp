@@ -2,7 +2,7 @@
 #include "scene/sprite.h"
 
 #include "scene/display_colours.h"
-#include "scene/sequence.h"
+#include "scene/scene.h"
 
 void clear_sprite(Sprite* sprite)
 {
@@ -47,7 +47,9 @@ void begin_sprite_load(Sprite* sprite, int count, SpriteFrame* frames)
     sprite->frames = frames;
 }
 
-void finish_sprite_load(Sprite* sprite, HDC screen)
+static void build_frame_palettes(HDC screen, Sprite* sprite);
+
+void finish_sprite_load(Sprite* sprite, HDC screen, int kind)
 {
     // A sprite without its first picture has no size and is never drawn: no GDI call may be
     // given a size read from a bitmap that is not there.
@@ -60,19 +62,19 @@ void finish_sprite_load(Sprite* sprite, HDC screen)
         sprite->width = 0;
         sprite->height = 0;
     }
-    dither_for_display(sprite);
+    dither_for_display(sprite, kind);
     build_frame_palettes(screen, sprite);
 }
 
-void load_sprite(Sprite* sprite, HDC screen, int count, SpriteFrame* frames, const char* prefix,
+void load_sprite(Sprite* sprite, HDC screen, int kind, int count, SpriteFrame* frames, const char* prefix,
                  HINSTANCE module)
 {
     begin_sprite_load(sprite, count, frames);
     load_sprite_frames(count, frames, prefix, module);
-    finish_sprite_load(sprite, screen);
+    finish_sprite_load(sprite, screen, kind);
 }
 
-void build_frame_palettes(HDC screen, Sprite* sprite)
+static void build_frame_palettes(HDC screen, Sprite* sprite)
 {
     HDC memory = CreateCompatibleDC(screen);
     for (int i = 0; i < sprite->count; i++) {
@@ -119,7 +121,7 @@ void destroy_sprite(Sprite* sprite)
     clear_sprite(sprite);
 }
 
-void capture_background(HDC screen, Sprite* sprite)
+static void capture_background(HDC screen, Sprite* sprite)
 {
     if (sprite->saved)
         DeleteObject(sprite->saved);
@@ -146,9 +148,9 @@ static const SpriteFrame* shown_frame(const Sprite* sprite)
 
 // Every sprite is drawn with the palette of the mover's current frame, looked up afresh at
 // each draw, so a frame advance of the mover recolours the draws that follow it.
-static HPALETTE scene_palette()
+static HPALETTE scene_palette(const Scene* scene)
 {
-    const Sprite* mover = scene.mover;
+    const Sprite* mover = scene->sequence.mover;
     if (!mover || !mover->frames || mover->count <= 0)
         return nullptr;
     return shown_frame(mover)->palette;
@@ -159,7 +161,7 @@ static HPALETTE select_palette(HDC dc, HPALETTE palette, BOOL background)
     return palette ? SelectPalette(dc, palette, background) : nullptr;
 }
 
-void draw_sprite(HDC screen, int nx, int ny, Sprite* sprite)
+void draw_sprite(const Scene* scene, HDC screen, int nx, int ny, Sprite* sprite)
 {
     const int w = sprite->width, h = sprite->height;
     if (w <= 0 || h <= 0 || !sprite->frames || sprite->count <= 0) {
@@ -182,7 +184,7 @@ void draw_sprite(HDC screen, int nx, int ny, Sprite* sprite)
     HBITMAP new_background = CreateCompatibleBitmap(screen, w, h);
     HBITMAP composition = CreateCompatibleBitmap(screen, w, h);
 
-    HPALETTE palette = scene_palette();
+    HPALETTE palette = scene_palette(scene);
     HPALETTE old_s_palette = select_palette(s, palette, FALSE);
     HPALETTE old_n_palette = select_palette(n, palette, FALSE);
     HPALETTE old_o_palette = select_palette(o, palette, FALSE);

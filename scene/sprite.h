@@ -18,14 +18,17 @@ struct Sprite {
     int x, y;                    // top-left corner of the last drawn rectangle
 };
 
+struct Scene;
+
 void clear_sprite(Sprite* sprite);
 void load_sprite_frames(int count, SpriteFrame* frames, const char* prefix, HINSTANCE module);
+// A load in two halves, around the frames filled from wherever they come: the sprite set to its
+// frame array, then its size and palettes, the frames first dithered for a display of `kind`.
 void begin_sprite_load(Sprite* sprite, int count, SpriteFrame* frames);
-void finish_sprite_load(Sprite* sprite, HDC screen);
-void load_sprite(Sprite* sprite, HDC screen, int count, SpriteFrame* frames, const char* prefix,
+void finish_sprite_load(Sprite* sprite, HDC screen, int kind);
+void load_sprite(Sprite* sprite, HDC screen, int kind, int count, SpriteFrame* frames, const char* prefix,
                  HINSTANCE module);
-void build_frame_palettes(HDC screen, Sprite* sprite);
 void destroy_sprite(Sprite* sprite);
 void forget_background(Sprite* sprite);
-void capture_background(HDC screen, Sprite* sprite);
-void draw_sprite(HDC screen, int x, int y, Sprite* sprite);
+// Draws the sprite at (x, y), with the palette of the scene's mover.
+void draw_sprite(const Scene* scene, HDC screen, int x, int y, Sprite* sprite);

@@ -1,39 +1,21 @@
-// stage.cpp --- where the scenes are shown: the primary monitor's, and with Screens 1 one on
-// every other monitor too, each with its own corner, clip and whole-number scale.
+// stage.cpp --- keeps a scene for each monitor that plays, the primary monitor's first, and shows
+// each on its own monitor with its own corner, clip and whole-number scale.
 #include "scene/stage.h"
 
+#include "base/flags.h"
+#include "base/found_by_name.h"
 #include "girls/catalogue.h"
 #include "girls/settings.h"
-#include "host/host.h"
 #include "scene/cast.h"
 #include "scene/display_colours.h"
 #include "scene/sequence.h"
 
 static const int STANDARD_DPI = 96;   // 100 %: the size the pictures were drawn for
+static const int EFFECTIVE_DPI = 0;   // MDT_EFFECTIVE_DPI: the scale the user chose for the monitor
 
-// One monitor's scene: where it plays and how large. Stage 0 is the primary monitor's, whose
-// scene is the one the sequence and the cast hold. Another monitor's scene waits in its stage
-// between its ticks, and is swapped in for each (its sequence state, its four sprites, its girl).
-struct Stage {
-    RECT screen;                 // the monitor, in screen coordinates
-    int scale;                   // every pixel of the scene is shown as a scale x scale block
-    // With a scale above 1 the scene draws into this picture of the monitor's logical screen,
-    // and each tick shows what it changed, enlarged.
-    HDC picture_dc;
-    HBITMAP picture;
-    HGDIOBJ picture_previous;
-    SceneState scene;
-    Sprite girl, flare, sky, banner;  // the overlays and the flare show the primary's frames
-    int girl_index;                   // the module her pictures come from
-};
-
-static Stage stages[MAX_STAGES];
-static int stage_count;
-static SpriteFrame other_girl_frames[MAX_STAGES][GIRL_FRAMES];
-// The girls of the other monitors' scenes while the displays change, so that each monitor that
-// stays keeps her (in random mode, until she leaves, as on the primary monitor).
-static int kept_girls[MAX_STAGES];
-static int kept_count;
+static Scene scenes[MAX_SCENES];
+static int scene_count;               // the scenes playing, their casts open
+static int known_count;               // the scenes whose girl is remembered across a change
 
 // The scale is a whole number, so that every pixel of the pictures becomes a square block and
 // nothing is smoothed: the display's scale rounded to the nearest, halves up. At 125 % the scene
@@ -45,30 +27,17 @@ int scale_for_dpi(int dpi)
     return k < 1 ? 1 : k;
 }
 
-typedef HRESULT(WINAPI* MonitorDpiFunction)(HMONITOR monitor, int kind, UINT* dpi_x, UINT* dpi_y);
-typedef HMONITOR(WINAPI* MonitorFromPointFunction)(POINT point, DWORD flags);
-typedef BOOL(WINAPI* EnumMonitorsFunction)(HDC dc, LPCRECT clip, MONITORENUMPROC callback, LPARAM data);
-static const int EFFECTIVE_DPI = 0;  // MDT_EFFECTIVE_DPI: the scale the user chose for the monitor
-
-// Windows 95 and NT 4.0 know no monitors at all: their USER32 lacks these, and a program that
-// imported them would not even start there, so they are asked for by name.
-static FARPROC user_function(const char* name)
-{
-    return GetProcAddress(GetModuleHandleA("USER32.DLL"), name);
-}
-
 // Windows 8.1 and later give each monitor its own scale; earlier ones have one for the system.
-int monitor_dpi(POINT corner)
+static int monitor_dpi(POINT corner)
 {
     UINT dpi_x = 0, dpi_y = 0;
     HMODULE shell_core = load_system_library("SHCORE.DLL");
     if (shell_core) {
-        MonitorDpiFunction monitor_dpi_of = reinterpret_cast<MonitorDpiFunction>(
-            reinterpret_cast<void*>(GetProcAddress(shell_core, "GetDpiForMonitor")));
-        MonitorFromPointFunction monitor_from_point = reinterpret_cast<MonitorFromPointFunction>(
-            reinterpret_cast<void*>(user_function("MonitorFromPoint")));
-        if (!monitor_dpi_of || !monitor_from_point ||
-            monitor_dpi_of(monitor_from_point(corner, MONITOR_DEFAULTTOPRIMARY), EFFECTIVE_DPI, &dpi_x, &dpi_y) != S_OK)
+        MonitorDpiFunction monitor_dpi_of = find_function<MonitorDpiFunction>(shell_core, "GetDpiForMonitor");
+        const MonitorUser* monitors = monitor_user();
+        if (!monitor_dpi_of || !monitors->MonitorFromPoint ||
+            monitor_dpi_of(monitors->MonitorFromPoint(corner, MONITOR_DEFAULTTOPRIMARY), EFFECTIVE_DPI, &dpi_x,
+                           &dpi_y) != S_OK)
             dpi_y = 0;
         FreeLibrary(shell_core);
     }
@@ -86,231 +55,153 @@ int primary_monitor_dpi()
     return monitor_dpi(corner);
 }
 
-static void close_picture(Stage* stage)
+static void close_picture(Scene* scene)
 {
-    if (stage->picture_dc) {
-        SelectObject(stage->picture_dc, stage->picture_previous);
-        DeleteObject(stage->picture);
-        DeleteDC(stage->picture_dc);
+    if (scene->picture_dc) {
+        SelectObject(scene->picture_dc, scene->picture_previous);
+        DeleteObject(scene->picture);
+        DeleteDC(scene->picture_dc);
     }
-    stage->picture_dc = nullptr;
-    stage->picture = nullptr;
-    stage->picture_previous = nullptr;
-    stage->scale = 1;
+    scene->picture_dc = nullptr;
+    scene->picture = nullptr;
+    scene->picture_previous = nullptr;
+    scene->scale = 1;
 }
 
 // A scale above 1 needs a black picture of the logical screen; without memory for it the
 // scene is shown pixel for pixel instead.
-static void open_picture(Stage* stage, HWND window, int k)
+static void open_picture(Scene* scene, HDC dc, int k)
 {
-    stage->scale = 1;
+    close_picture(scene);
     if (k <= 1)
         return;
-    const int width = (stage->screen.right - stage->screen.left) / k;
-    const int height = (stage->screen.bottom - stage->screen.top) / k;
-    HDC dc = GetDC(window);
-    stage->picture_dc = CreateCompatibleDC(dc);
-    stage->picture = CreateCompatibleBitmap(dc, width, height);
-    ReleaseDC(window, dc);
-    if (stage->picture_dc && stage->picture) {
-        stage->picture_previous = SelectObject(stage->picture_dc, stage->picture);
+    const int width = (scene->screen.right - scene->screen.left) / k;
+    const int height = (scene->screen.bottom - scene->screen.top) / k;
+    scene->picture_dc = CreateCompatibleDC(dc);
+    scene->picture = CreateCompatibleBitmap(dc, width, height);
+    if (scene->picture_dc && scene->picture) {
+        scene->picture_previous = SelectObject(scene->picture_dc, scene->picture);
         RECT all = {0, 0, width, height};
-        FillRect(stage->picture_dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        stage->scale = k;
+        FillRect(scene->picture_dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        scene->scale = k;
         return;
     }
-    if (stage->picture)
-        DeleteObject(stage->picture);
-    if (stage->picture_dc)
-        DeleteDC(stage->picture_dc);
-    stage->picture_dc = nullptr;
-    stage->picture = nullptr;
+    if (scene->picture)
+        DeleteObject(scene->picture);
+    if (scene->picture_dc)
+        DeleteDC(scene->picture_dc);
+    scene->picture_dc = nullptr;
+    scene->picture = nullptr;
 }
 
-template <typename T>
-static void exchange(T& a, T& b)
+// The last scenes close first, so that the primary monitor's closes last and the shared
+// pictures go with it, before its girl: in the reverse order of loading.
+static void close_scenes_from(int first)
 {
-    T held = a;
-    a = b;
-    b = held;
-}
-
-// Puts another monitor's scene where the sequence plays it, and the primary's aside; called
-// again, puts both back. The option Girl is the girl of the scene being played.
-static void swap_scene(Stage* stage)
-{
-    exchange(scene, stage->scene);
-    exchange(girl_sprite, stage->girl);
-    exchange(flare_sprite, stage->flare);
-    exchange(sky_sprite, stage->sky);
-    exchange(banner_sprite, stage->banner);
-    exchange(Girl, stage->girl_index);
-}
-
-// Another monitor's cast shares the primary's flare, sky and banner pictures, and keeps only
-// what it saved of its own screen; its girl is its own.
-static void share_overlay(Sprite* sprite, const Sprite& primary)
-{
-    clear_sprite(sprite);
-    sprite->count = primary.count;
-    sprite->frames = primary.frames;
-    sprite->width = primary.width;
-    sprite->height = primary.height;
-}
-
-static void close_scene(Stage* stage)
-{
-    destroy_sprite(&stage->girl);
-    forget_background(&stage->flare);
-    forget_background(&stage->sky);
-    forget_background(&stage->banner);
-    clear_sprite(&stage->flare);
-    clear_sprite(&stage->sky);
-    clear_sprite(&stage->banner);
-}
-
-void close_stage()
-{
-    if (stage_count > 1) {
-        kept_count = stage_count - 1;
-        for (int i = 1; i < stage_count; i++)
-            kept_girls[i - 1] = stages[i].girl_index;
+    for (int i = scene_count - 1; i >= first; i--) {
+        close_cast(&scenes[i]);
+        close_picture(&scenes[i]);
     }
-    for (int i = 0; i < stage_count; i++) {
-        if (i > 0)
-            close_scene(&stages[i]);
-        close_picture(&stages[i]);
+    if (scene_count > first)
+        scene_count = first;
+}
+
+void close_scenes()
+{
+    close_scenes_from(0);
+    known_count = 0;
+}
+
+// The girl of a scene that starts: the one it had before the displays changed, else the chosen
+// one, or in random mode on a monitor beside the primary one a random pick of its own.
+static int girl_for_scene(int index)
+{
+    if (index < known_count)
+        return scenes[index].girl_index;
+    if (index > 0 && Mode == 1)
+        return pick_random_girl(Girl);
+    return Girl;
+}
+
+void lay_out_scenes_on(HDC screen, int kind, const Monitor* monitors, int count)
+{
+    if (count > MAX_SCENES)
+        count = MAX_SCENES;
+    // To or from 16 colours, every picture is loaded again, dithered or as it was drawn.
+    close_scenes_from(scene_count > 0 && scenes[0].display_kind != kind ? 0 : count);
+    for (int i = 0; i < count; i++) {
+        Scene* scene = &scenes[i];
+        if (i < scene_count) {
+            // Its saved backgrounds are pictures of the screen as it was laid out before.
+            Sprite* cast[4] = {&scene->girl, &scene->flare, &scene->sky, &scene->banner};
+            for (Sprite* sprite : cast)
+                forget_background(sprite);
+        } else {
+            scene->girl_index = girl_for_scene(i);
+            open_cast(scene, screen, kind);
+            scene_count = i + 1;
+        }
+        scene->screen = monitors[i].screen;
+        open_picture(scene, screen, monitors[i].scale);
+        scene->sequence.screen_width = (scene->screen.right - scene->screen.left) / scene->scale;
+        scene->sequence.screen_height = (scene->screen.bottom - scene->screen.top) / scene->scale;
+        start_sequence(scene);
     }
-    stage_count = 0;
-    stages[0].scale = 1;
-}
-
-// The scene plays on `primary` (screen coordinates), laid out on its size divided by the scale.
-void set_stage(HWND window, const RECT& primary, int k)
-{
-    close_stage();
-    stage_count = 1;
-    stages[0].screen = primary;
-    open_picture(&stages[0], window, k);
-    const int scale = stages[0].scale;
-    scene.screen_width = (primary.right - primary.left) / scale;
-    scene.screen_height = (primary.bottom - primary.top) / scale;
-}
-
-// The girl of a monitor's scene: in one-girl mode the chosen one; in random mode the one it
-// had before the displays changed, or a random pick of its own.
-static int girl_for_stage(int index)
-{
-    if (Mode != 1)
-        return Girl;
-    if (index - 1 < kept_count)
-        return kept_girls[index - 1];
-    const int primary_girl = Girl;
-    pick_random_girl();
-    const int picked = Girl;
-    Girl = primary_girl;
-    return picked;
-}
-
-void add_stage(HWND window, const RECT& screen, int k)
-{
-    if (stage_count < 1 || stage_count >= MAX_STAGES)
-        return;
-    const int index = stage_count++;
-    Stage* stage = &stages[index];
-    stage->screen = screen;
-    open_picture(stage, window, k);
-    clear_sprite(&stage->girl);
-    stage->girl_index = girl_for_stage(index);
-    swap_scene(stage);
-    // Now the primary's cast waits in the stage, and this monitor's is being made.
-    share_overlay(&flare_sprite, stage->flare);
-    share_overlay(&sky_sprite, stage->sky);
-    share_overlay(&banner_sprite, stage->banner);
-    HDC dc = GetDC(window);
-    load_girl_sprite(dc, other_girl_frames[index]);
-    ReleaseDC(window, dc);
-    scene.screen_width = (screen.right - screen.left) / stage->scale;
-    scene.screen_height = (screen.bottom - screen.top) / stage->scale;
-    start_sequence();
-    swap_scene(stage);
+    known_count = scene_count;
 }
 
 struct MonitorList {
-    RECT primary;
-    RECT others[MAX_STAGES];
+    Monitor monitors[MAX_SCENES];
     int count;
 };
 
 static BOOL CALLBACK note_monitor(HMONITOR, HDC, LPRECT area, LPARAM data)
 {
     MonitorList* list = reinterpret_cast<MonitorList*>(data);
-    if (!EqualRect(area, &list->primary) && list->count < MAX_STAGES - 1)
-        list->others[list->count++] = *area;
+    if (!EqualRect(area, &list->monitors[0].screen) && list->count < MAX_SCENES) {
+        const POINT corner = {area->left, area->top};
+        list->monitors[list->count].screen = *area;
+        list->monitors[list->count].scale = scale_for_dpi(monitor_dpi(corner));
+        list->count++;
+    }
     return TRUE;
 }
 
-// The primary monitor's scene always. With Screens 1, full screen, a scene on every other
-// monitor too; but not on a palette display, whose one palette belongs to the primary
-// monitor's scene exactly as when it plays alone.
-static void build_stages(HWND window)
+// The primary monitor always. The preview is a small window of another program, sized in that
+// program's pixels: it shows the primary's scene pixel for pixel, as it always has. With Screens
+// 1, full screen, every other monitor too; but not on a palette display, whose one palette
+// belongs to the primary monitor's scene exactly as when it plays alone.
+void lay_out_scenes(HDC screen, int kind)
 {
-    RECT primary;
-    SetRect(&primary, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    set_stage(window, primary, preview_mode ? 1 : scale_for_dpi(primary_monitor_dpi()));
-    if (preview_mode || Screens != 1 || display_kind() == DISPLAY_256_COLOURS)
-        return;
-    EnumMonitorsFunction enum_monitors = reinterpret_cast<EnumMonitorsFunction>(
-        reinterpret_cast<void*>(user_function("EnumDisplayMonitors")));
-    if (!enum_monitors)
-        return;
     MonitorList list;
-    list.primary = primary;
-    list.count = 0;
-    enum_monitors(nullptr, nullptr, note_monitor, reinterpret_cast<LPARAM>(&list));
-    for (int i = 0; i < list.count; i++) {
-        const POINT corner = {list.others[i].left, list.others[i].top};
-        add_stage(window, list.others[i], scale_for_dpi(monitor_dpi(corner)));
-    }
+    SetRect(&list.monitors[0].screen, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    list.monitors[0].scale = preview_mode ? 1 : scale_for_dpi(primary_monitor_dpi());
+    list.count = 1;
+    const MonitorUser* monitors = monitor_user();
+    if (!preview_mode && Screens == 1 && kind != DISPLAY_256_COLOURS && monitors->EnumDisplayMonitors)
+        monitors->EnumDisplayMonitors(nullptr, nullptr, note_monitor, reinterpret_cast<LPARAM>(&list));
+    lay_out_scenes_on(screen, kind, list.monitors, list.count);
 }
 
-// Taken as the saver starts. The preview is a small window of another program, sized in that
-// program's pixels: it shows the primary's scene pixel for pixel, as it always has.
-void open_stage(HWND window)
-{
-    close_stage();
-    kept_count = 0;
-    build_stages(window);
-}
-
-// The displays changed: every scene is laid out again for its monitor as it is now; the other
-// monitors' scenes keep their girls, one monitor after another, and a monitor that left takes
-// its scene with it.
-void reopen_stage(HWND window)
-{
-    close_stage();
-    build_stages(window);
-}
-
-int stage_scale() { return stage_count > 0 ? stages[0].scale : 1; }
-int stage_total() { return stage_count; }
+Scene* scene_at(int index) { return index >= 0 && index < scene_count ? &scenes[index] : nullptr; }
+int scene_total() { return scene_count; }
 
 // The choreography of each scene is laid out on its monitor, whose corner lies somewhere in the
 // full-screen window (which covers every monitor and may begin left of or above the primary);
 // the scene draws from that corner, and the sequence and the sprites never know. The preview
 // draws from its own corner.
-static POINT origin_of(const Stage* stage, HWND window)
+static POINT origin_of(const Scene* scene, HWND window)
 {
     POINT corner = {0, 0};
     if (!preview_mode) {
-        corner.x = stage->screen.left;
-        corner.y = stage->screen.top;
+        corner.x = scene->screen.left;
+        corner.y = scene->screen.top;
         ScreenToClient(window, &corner);
     }
     return corner;
 }
 
-POINT scene_origin(HWND window) { return origin_of(&stages[0], window); }
+POINT scene_origin(HWND window) { return origin_of(&scenes[0], window); }
 
 // Where a sprite stood and what it showed before a tick, to tell what the tick changed.
 struct Place {
@@ -329,20 +220,20 @@ static Place place_of(const Sprite* sprite)
 }
 
 // Part of the picture, shown enlarged at its place on the monitor.
-static void show_enlarged(HDC dc, const Stage* stage, POINT origin, RECT part)
+static void show_enlarged(HDC dc, const Scene* scene, POINT origin, RECT part)
 {
-    RECT logical = {0, 0, scene.screen_width, scene.screen_height};
+    RECT logical = {0, 0, scene->sequence.screen_width, scene->sequence.screen_height};
     if (!IntersectRect(&part, &part, &logical))
         return;
-    const int k = stage->scale, w = part.right - part.left, h = part.bottom - part.top;
+    const int k = scene->scale, w = part.right - part.left, h = part.bottom - part.top;
     StretchBlt(dc, origin.x + part.left * k, origin.y + part.top * k, w * k, h * k,
-               stage->picture_dc, part.left, part.top, w, h, SRCCOPY);
+               scene->picture_dc, part.left, part.top, w, h, SRCCOPY);
 }
 
 // A sprite drawn in a tick (its saved background renewed, or it moved or changed its picture)
 // has changed its old rectangle and its new one, and nothing else: those are shown, as one
 // rectangle where they overlap.
-static void show_changes(HDC dc, const Stage* stage, POINT origin, const Place& before, const Sprite* sprite)
+static void show_changes(HDC dc, const Scene* scene, POINT origin, const Place& before, const Sprite* sprite)
 {
     Place after = place_of(sprite);
     if (EqualRect(&before.rect, &after.rect) && before.frame == after.frame && before.saved == after.saved)
@@ -350,34 +241,34 @@ static void show_changes(HDC dc, const Stage* stage, POINT origin, const Place& 
     RECT both;
     if (IntersectRect(&both, &before.rect, &after.rect)) {
         UnionRect(&both, &before.rect, &after.rect);
-        show_enlarged(dc, stage, origin, both);
+        show_enlarged(dc, scene, origin, both);
     } else {
-        show_enlarged(dc, stage, origin, before.rect);
-        show_enlarged(dc, stage, origin, after.rect);
+        show_enlarged(dc, scene, origin, before.rect);
+        show_enlarged(dc, scene, origin, after.rect);
     }
 }
 
-// One step of the scene being played, on its own monitor.
-static void play_on(HDC dc, const Stage* stage, HWND window)
+// One step of a scene, on its own monitor.
+static void play_on(HDC dc, Scene* scene, HWND window)
 {
-    POINT origin = origin_of(stage, window);
+    POINT origin = origin_of(scene, window);
     // Nothing of the scene reaches another monitor: a sprite coming in or going out across the
     // monitor's edge would otherwise be drawn on the monitor beside it, and stay there.
-    IntersectClipRect(dc, origin.x, origin.y, origin.x + (stage->screen.right - stage->screen.left),
-                      origin.y + (stage->screen.bottom - stage->screen.top));
-    if (stage->scale == 1) {
+    IntersectClipRect(dc, origin.x, origin.y, origin.x + (scene->screen.right - scene->screen.left),
+                      origin.y + (scene->screen.bottom - scene->screen.top));
+    if (scene->scale == 1) {
         SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-        scene_tick(dc);
+        scene_tick(scene, dc);
     } else {
-        Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+        Sprite* cast[4] = {&scene->girl, &scene->flare, &scene->sky, &scene->banner};
         Place before[4];
         for (int i = 0; i < 4; i++)
             before[i] = place_of(cast[i]);
-        scene_tick(stage->picture_dc);
+        scene_tick(scene, scene->picture_dc);
         // Nearest neighbour: each pixel a square block, nothing smoothed.
         int previous_mode = SetStretchBltMode(dc, COLORONCOLOR);
         for (int i = 0; i < 4; i++)
-            show_changes(dc, stage, origin, before[i], cast[i]);
+            show_changes(dc, scene, origin, before[i], cast[i]);
         SetStretchBltMode(dc, previous_mode);
     }
     // The window keeps its own device context: the next scene, and the next tick, find it with
@@ -389,12 +280,7 @@ static void play_on(HDC dc, const Stage* stage, HWND window)
 void play_tick(HWND window)
 {
     HDC dc = GetDC(window);
-    for (int i = 0; i < stage_count; i++) {
-        if (i > 0)
-            swap_scene(&stages[i]);
-        play_on(dc, &stages[i], window);
-        if (i > 0)
-            swap_scene(&stages[i]);
-    }
+    for (int i = 0; i < scene_count; i++)
+        play_on(dc, &scenes[i], window);
     ReleaseDC(window, dc);
 }

@@ -4,17 +4,29 @@
 #pragma once
 #include <windows.h>
 
-const int MAX_STAGES = 16;       // monitors that play a scene; any beyond stay black
+#include "scene/scene.h"
+
+const int MAX_SCENES = 16;       // monitors that play a scene; any beyond stay black
 
 int scale_for_dpi(int dpi);      // the whole-number scale of a display of that many dots per inch
-int monitor_dpi(POINT corner);   // the monitor's own where Windows tells it, else the system's
-int primary_monitor_dpi();
-void open_stage(HWND window);    // on the saver window's creation: the scenes' screens and scales
-void reopen_stage(HWND window);  // the displays changed: every scene laid out again
-void set_stage(HWND window, const RECT& primary, int scale);
-void add_stage(HWND window, const RECT& screen, int scale);  // another monitor's scene
-int stage_scale();               // the primary monitor's
-int stage_total();               // the scenes playing
+int primary_monitor_dpi();       // the primary monitor's own where Windows tells it, else the system's
+
+// A monitor that plays a scene: where, in screen coordinates, and at which whole-number scale.
+struct Monitor {
+    RECT screen;
+    int scale;
+};
+
+// A scene for every monitor that plays (the primary monitor's always; with Screens 1, full screen
+// and not on a palette display, every other monitor's too), each laid out for its monitor as it
+// is now and started from the girl coming in, its pictures loaded for a display of `kind`.
+void lay_out_scenes(HDC screen, int kind);
+// The same on the monitors given, the primary first. A scene that was already playing keeps its
+// girl (and her pictures, when the kind is the same); a new one gets the chosen girl or, in random
+// mode, a pick of its own; a monitor that left takes its scene with it.
+void lay_out_scenes_on(HDC screen, int kind, const Monitor* monitors, int count);
+void close_scenes();             // every scene, at the window's end: nothing is kept
+Scene* scene_at(int index);      // the scenes playing, the primary monitor's first; null past them
+int scene_total();
 void play_tick(HWND window);     // one step of every scene, shown in the window
-void close_stage();
 POINT scene_origin(HWND window); // the primary scene's top-left corner in the window

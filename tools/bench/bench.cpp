@@ -17,7 +17,6 @@
 #include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "host/host.h"
-#include "scene/cast.h"
 #include "scene/display_colours.h"
 #include "scene/sequence.h"
 #include "scene/stage.h"
@@ -156,15 +155,14 @@ void watch(const char* function, F replacement, F& original)
 }
 
 // The scene on a screen-sized target, as the saver window starts it, with the first girl.
-void start_scene(HDC target, int mode)
+Scene* start_scene(HDC target, int mode, int kind = DISPLAY_TRUE_COLOUR)
 {
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     Mode = mode;
     Girl = 0;
-    load_scene_sprites(target);
-    scene.screen_width = W;
-    scene.screen_height = H;
-    start_sequence();
+    const Monitor whole = {{0, 0, W, H}, 1};
+    lay_out_scenes_on(target, kind, &whole, 1);
+    return scene_at(0);
 }
 
 // Wine keeps a window's pixels in the process and hands what changed to the display when the
@@ -226,12 +224,12 @@ RECT rect_of(const Sprite& s) { return {s.x, s.y, s.x + s.width, s.y + s.height}
 // how many pixels of a width x height screen the tick changed: the old and new rectangles of
 // every sprite that moved or changed its picture.
 struct CastPlaces {
-    Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+    Sprite* cast[4];
     struct {
         int x, y, frame;
         RECT rect;
     } places[4];
-    CastPlaces()
+    explicit CastPlaces(Scene* scene) : cast{&scene->girl, &scene->flare, &scene->sky, &scene->banner}
     {
         for (int i = 0; i < 4; i++)
             places[i] = {cast[i]->x, cast[i]->y, cast[i]->frame, rect_of(*cast[i])};
@@ -261,8 +259,9 @@ void play_cycle(Tick tick, HWND window, int width, int height, CycleFigures& fig
 {
     std::vector<char> mask;
     bool left = false;
+    Scene* scene = scene_at(0);
     for (int n = 0; n < 20000; n++) {
-        CastPlaces before;
+        CastPlaces before(scene);
         long long copied_before = pixels_copied;
         GdiFlush();
         double start = now_us();
@@ -273,20 +272,20 @@ void play_cycle(Tick tick, HWND window, int width, int height, CycleFigures& fig
         figures.shown.push_back(drawn + present(window));
         figures.copied += pixels_copied - copied_before;
         figures.changed += before.changed(mask, width, height);
-        left = left || scene.state != 0;
-        if (left && scene.state == 0)
+        left = left || scene->sequence.state != 0;
+        if (left && scene->sequence.state == 0)
             break;
     }
 }
 
 // The naive way: every tick, all four sprites composed into a full-screen back buffer, and the
 // whole frame copied to the screen.
-double naive_tick(HDC screen, HDC back, HDC sprite_dc)
+double naive_tick(Scene* scene, HDC screen, HDC back, HDC sprite_dc)
 {
     double start = now_us();
     RECT all = {0, 0, W, H};
     FillRect(back, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    for (Sprite* s : {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite}) {
+    for (Sprite* s : {&scene->girl, &scene->flare, &scene->sky, &scene->banner}) {
         if (!s->frames || s->width <= 0)
             continue;
         int index = std::min(std::max(s->frame, 0), s->count - 1);
@@ -308,30 +307,30 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
     HBITMAP back_bitmap = CreateCompatibleBitmap(target, W, H);
     HGDIOBJ old_back = SelectObject(back, back_bitmap);
     HDC sprite_dc = CreateCompatibleDC(target);
-    start_scene(target, mode);
+    Scene* scene = start_scene(target, mode);
     watched_screen = target;
     present(window);
     CycleFigures figures;
     double display_before = display_cpu_us();
-    play_cycle([&] { scene_tick(target); }, window, W, H, figures);
+    play_cycle([&] { scene_tick(scene, target); }, window, W, H, figures);
     figures.display = display_cpu_since(display_before);
     watched_screen = nullptr;
     // The same choreography again, drawn the naive way.
-    start_sequence();
+    start_sequence(scene);
     bool left = false;
     present(window);
     display_before = display_cpu_us();
     for (int tick = 0; tick < 20000; tick++) {
-        scene_tick(back);  // only to move the sprites along; the figures come from the redraw
-        double drawn = naive_tick(target, back, sprite_dc);
+        scene_tick(scene, back);  // only to move the sprites along; the figures come from the redraw
+        double drawn = naive_tick(scene, target, back, sprite_dc);
         figures.naive.push_back(drawn);
         figures.naive_shown.push_back(drawn + present(window));
-        left = left || scene.state != 0;
-        if (left && scene.state == 0)
+        left = left || scene->sequence.state != 0;
+        if (left && scene->sequence.state == 0)
             break;
     }
     figures.naive_display = display_cpu_since(display_before);
-    destroy_scene_sprites();
+    close_scenes();
     DeleteDC(sprite_dc);
     SelectObject(back, old_back);
     DeleteObject(back_bitmap);
@@ -344,8 +343,7 @@ CycleFigures measure_cycle(int mode, HDC target, HWND window)
 // seven copies of its pixels.
 void draw_breakdown(HDC target)
 {
-    start_scene(target, 0);
-    const Sprite& flare = flare_sprite;
+    const Sprite& flare = start_scene(target, 0)->flare;
     const int w = flare.width, h = flare.height, repeats = 500;
     HPALETTE palette = flare.frames[0].palette;
     auto time = [&](auto step) {
@@ -396,7 +394,7 @@ void draw_breakdown(HDC target)
     real_delete_object(other_bitmap);
     for (HDC dc : {picture, work, other, holder})
         real_delete_dc(dc);
-    destroy_scene_sprites();
+    close_scenes();
     printf("one draw of the %d x %d flare, step by step (us): four device contexts made and freed %.0f, two "
            "bitmaps made, selected and freed %.0f, palette selected and realized %.0f, the seven copies %.0f\n\n",
            w, h, dcs, bitmaps, realize, copies);
@@ -472,25 +470,20 @@ CycleFigures measure_stage(int width, int height, int scale, int screens = 1)
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "SkyFlareBench", "bench", WS_POPUP | WS_VISIBLE, 0, 0,
                                   width * screens, height, nullptr, nullptr, app_instance, nullptr);
     HDC dc = GetDC(window);  // the window's own: every GetDC gives this one
-    RECT all = {0, 0, width, height};
-    set_stage(window, all, scale);
-    const int logical_w = scene.screen_width, logical_h = scene.screen_height;
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     Mode = 0;
     Girl = 0;
-    load_scene_sprites(dc);
-    for (int i = 1; i < screens; i++) {
-        RECT next = {i * width, 0, (i + 1) * width, height};
-        add_stage(window, next, scale);
-    }
-    start_sequence();
+    std::vector<Monitor> monitors;
+    for (int i = 0; i < screens; i++)
+        monitors.push_back({{i * width, 0, (i + 1) * width, height}, scale});
+    lay_out_scenes_on(dc, DISPLAY_TRUE_COLOUR, monitors.data(), screens);
+    const int logical_w = scene_at(0)->sequence.screen_width, logical_h = scene_at(0)->sequence.screen_height;
     present(window);
     watched_screen = dc;
     CycleFigures figures;
     play_cycle([&] { play_tick(window); }, window, logical_w, logical_h, figures);
     watched_screen = nullptr;
-    destroy_scene_sprites();
-    close_stage();
+    close_scenes();
     ReleaseDC(window, dc);
     DestroyWindow(window);
     return figures;
@@ -579,7 +572,7 @@ int main(int argc, char** argv)
     // The two builds are measured side by side: each names itself in its table and its line.
     const char* target_name = sizeof(void*) == 8 ? "x86_64" : "i686";
     printf("Sky Flare benchmark, %s saver: %d x %d, %d girl modules\n\n", target_name, W, H,
-           (scan_girl_modules(), module_count));
+           (scan_girl_modules(LANG_NEUTRAL), module_count));
     // On a real full-screen window when the display is that large, else on a DIB section.
     bool on_window = GetSystemMetrics(SM_CXSCREEN) >= W && GetSystemMetrics(SM_CYSCREEN) >= H;
     HWND window = nullptr;
@@ -699,17 +692,15 @@ int main(int argc, char** argv)
         HDC display = GetDC(nullptr);
         for (int run = 0; run < 7; run++) {
             double t = now_us();
-            scan_girl_modules();
+            scan_girl_modules(LANG_NEUTRAL);
             scans.push_back(now_us() - t);
             for (int kind : {DISPLAY_TRUE_COLOUR, DISPLAY_16_COLOURS}) {
-                set_display_kind(kind);
                 t = now_us();
-                load_scene_sprites(display);
+                start_scene(display, 0, kind);
                 (kind == DISPLAY_TRUE_COLOUR ? loads_true : loads_16).push_back(now_us() - t);
-                destroy_scene_sprites();
+                close_scenes();
             }
         }
-        set_display_kind(DISPLAY_TRUE_COLOUR);
         ReleaseDC(nullptr, display);
     }
     printf("setting the scene up, median of 7: the %d girl modules scanned, each checked before it is read, %.1f ms; "
@@ -718,18 +709,18 @@ int main(int argc, char** argv)
            percentile(loads_16, 0.5) / 1000);
 
     Screen screen;
-    start_scene(screen.dc, 1);
+    Scene* scene = start_scene(screen.dc, 1);
     for (int i = 0; i < 1000; i++)  // until every sprite has drawn and holds its background
-        scene_tick(screen.dc);
+        scene_tick(scene, screen.dc);
     long gdi_start = gdi_alive;
     SIZE_T ws_start = working_set_kb();
     double t0 = now_us();
     for (long long i = 0; i < long_run; i++)
-        scene_tick(screen.dc);
+        scene_tick(scene, screen.dc);
     double seconds = (now_us() - t0) / 1e6;
     long gdi_end = gdi_alive;
     SIZE_T ws_end = working_set_kb();
-    destroy_scene_sprites();
+    close_scenes();
     printf("long run, random girls: %lld ticks (%.1f h of saver time) in %.0f s\n", long_run,
            double(long_run) / 36000.0, seconds);
     printf("GDI objects alive (counted from the saver's create and delete calls): %ld after 1000 ticks, %ld at the end\n",

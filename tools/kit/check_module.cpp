@@ -11,6 +11,7 @@
 
 #include "check_words.h"
 #include "girls/module_file.h"
+#include "girls/module_guard.h"
 #include "scene/sprite.h"
 #include "sky_range.h"
 

@@ -22,10 +22,9 @@
 
 #include <string>
 
+#include "base/flags.h"
 #include "girls/catalogue.h"
 #include "girls/settings.h"
-#include "host/host.h"
-#include "scene/cast.h"
 #include "scene/display_colours.h"
 #include "scene/sequence.h"
 #include "scene/stage.h"
@@ -86,16 +85,14 @@ static int photograph(const char* path, int state, const char* girl_file)
     HWND window = CreateWindowExA(WS_EX_TOPMOST, "SkyFlarePhotograph", "Sky Flare", WS_POPUP | WS_VISIBLE, 0, 0,
                                   width, height, nullptr, nullptr, app_instance, nullptr);
     UpdateWindow(window);
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     Mode = 0;
     choose_girl(girl_file);
     HDC dc = GetDC(window);
-    load_scene_sprites(dc);
-    open_stage(window);
-    start_sequence();
+    lay_out_scenes(dc, display_kind_of(dc));
     bool reached = false;
     for (int tick = 0; tick < 20000 && !reached; tick++) {
-        reached = scene.state == state;
+        reached = scene_at(0)->sequence.state == state;
         play_tick(window);
     }
     HDC copy = CreateCompatibleDC(dc);
@@ -107,8 +104,7 @@ static int photograph(const char* path, int state, const char* girl_file)
     DeleteObject(shown);
     DeleteDC(copy);
     ReleaseDC(window, dc);
-    destroy_scene_sprites();
-    close_stage();
+    close_scenes();
     DestroyWindow(window);
     if (!written) {
         fprintf(stderr, "record_cycle: no photograph of state %d written to %s\n", state, path);
@@ -138,9 +134,9 @@ static HBITMAP palette_surface(HDC screen, int width, int height, const RGBQUAD*
 
 // The palette the saver realizes on a 256-colour display: the mover's current frame's, except
 // that the system keeps black at the first entry and white at the last.
-static void realized_palette(RGBQUAD* table)
+static void realized_palette(const Scene* scene, RGBQUAD* table)
 {
-    const Sprite* mover = scene.mover;
+    const Sprite* mover = scene->sequence.mover;
     const SpriteFrame* frame = mover && mover->frames && mover->count > 0
                                    ? &mover->frames[mover->frame < mover->count ? mover->frame : mover->count - 1]
                                    : nullptr;
@@ -182,7 +178,7 @@ int main(int argc, char** argv)
         return 2;
     }
     app_instance = GetModuleHandleA(nullptr);
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     Mode = argc > 5 ? atoi(argv[5]) : 0;
     choose_girl(argc > 4 ? argv[4] : nullptr);
     // The saver seeds its picks from the clock; a recording is the same on every run.
@@ -199,30 +195,29 @@ int main(int argc, char** argv)
     RECT all = {0, 0, width, height};
     FillRect(surface, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 
-    set_display_kind(colours == 16 ? DISPLAY_16_COLOURS : colours == 256 ? DISPLAY_256_COLOURS : DISPLAY_TRUE_COLOUR);
-    load_scene_sprites(surface);
-    scene.screen_width = width;
-    scene.screen_height = height;
-    start_sequence();
+    const Monitor whole = {{0, 0, width, height}, 1};
+    lay_out_scenes_on(surface, colours == 16 ? DISPLAY_16_COLOURS : colours == 256 ? DISPLAY_256_COLOURS : DISPLAY_TRUE_COLOUR,
+                      &whole, 1);
+    Scene* scene = scene_at(0);
     int frames = 0;
     bool left_start = false;
     for (int tick = 0; tick < 20000; tick++) {
         // A palette display shows every pixel through the palette realized now, the whole screen
         // at once: a change of mover changes the colours of all that is on the screen.
         if (colours == 256) {
-            realized_palette(table);
+            realized_palette(scene, table);
             SetDIBColorTable(surface, 0, 256, table);
         }
-        scene_tick(surface);
+        scene_tick(scene, surface);
         if (!save_frame(folder, frames++, surface, bitmap, width, height)) {
             fprintf(stderr, "record_cycle: cannot write into %s\n", folder);
             return 1;
         }
-        left_start = left_start || scene.state != 0;
-        if (left_start && scene.state == 0)
+        left_start = left_start || scene->sequence.state != 0;
+        if (left_start && scene->sequence.state == 0)
             break;
     }
-    destroy_scene_sprites();
+    close_scenes();
     SelectObject(surface, previous);
     DeleteObject(bitmap);
     DeleteDC(surface);

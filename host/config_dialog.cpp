@@ -1,10 +1,11 @@
 // config_dialog.cpp --- the dialog that chooses one girl or random girls, and the monitors to play
 // on, with the logo below.
-#include "girls/config_dialog.h"
+#include "host/config_dialog.h"
 
+#include "base/flags.h"
+#include "base/found_by_name.h"
 #include "girls/catalogue.h"
 #include "girls/settings.h"
-#include "host/host.h"
 #include "host/language.h"
 #include "resources/resource_ids.h"
 #include "scene/display_colours.h"
@@ -66,7 +67,7 @@ static void enable_girl_list(HWND dialog, BOOL enable)
 
 static void on_init(HWND dialog)
 {
-    scan_girl_modules();
+    scan_girl_modules(user_language());
     load_settings_names();
     load_options();
     CheckRadioButton(dialog, IDC_SINGLE_GIRL, IDC_RANDOM_GIRLS,

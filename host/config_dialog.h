@@ -1,4 +1,5 @@
-// config_dialog.h --- the configuration dialog: single or random girls, and which girl.
+// config_dialog.h --- the configuration dialog: one girl or random girls, which girl, and whether
+// every monitor plays.
 #pragma once
 #include <windows.h>
 
