@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # own_display.sh --- runs a command on a virtual display of its own: either two monitors side by
-# side (an Xephyr display of two 640 x 480 screens joined by Xinerama, RandR off, or Wine sees
-# one monitor, inside a virtual display), or one screen of a given size, in true colour or of the
-# depth given (8: a palette display of 256 colours). The command finds the display in $DISPLAY.
+# side (an Xephyr display of two screens joined by Xinerama, RandR off, or Wine sees one monitor,
+# inside a virtual display: the primary 640 x 480, the second as large or of the size given), or
+# one screen of a given size, in true colour or of the depth given (8: a palette display of 256
+# colours). The command finds the display in $DISPLAY.
 #
-# usage: own_display.sh two-monitors|<width>x<height>[x<depth>] <command> [arguments]
+# usage: own_display.sh two-monitors[:<width>x<height>]|<width>x<height>[x<depth>] <command> [arguments]
 set -eu
 
 free_display() {
@@ -31,12 +32,14 @@ trap finish EXIT
 kind=$1
 shift
 host=$(free_display 120)
-if [ "$kind" = two-monitors ]; then
-    Xvfb ":$host" -screen 0 1400x700x24 -nolisten tcp >/dev/null 2>&1 &
+if [ "${kind%%:*}" = two-monitors ]; then
+    second=640x480
+    [ "$kind" = two-monitors ] || second=${kind#two-monitors:}
+    Xvfb ":$host" -screen 0 1600x800x24 -nolisten tcp >/dev/null 2>&1 &
     host_pid=$!
     wait_display "$host"
     shown=$(free_display $((host + 1)))
-    DISPLAY=":$host" Xephyr ":$shown" +xinerama -extension RANDR -screen 640x480 -screen 640x480 \
+    DISPLAY=":$host" Xephyr ":$shown" +xinerama -extension RANDR -screen 640x480 -screen "$second" \
         -nolisten tcp >/dev/null 2>&1 &
     monitors_pid=$!
     wait_display "$shown"

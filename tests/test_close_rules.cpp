@@ -1,5 +1,6 @@
 // test_close_rules.cpp --- what ends the full-screen saver, outside the Windows 95 family.
 #include "host/host.h"
+#include "scene/scene_window.h"
 #include "support/support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "girls/catalogue.h"
-#include "girls/config_dialog.h"
+#include "host/config_dialog.h"
 #include "girls/settings.h"
 #include "host/host.h"
 #include "resources/resource_ids.h"
@@ -73,12 +73,6 @@ std::vector<std::string> list_items(HWND dialog)
         items.push_back(text);
     }
     return items;
-}
-
-void store(int mode, int girl)
-{
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=" + std::to_string(mode) + "\r\nGirl=" +
-                   std::to_string(girl) + "\r\n");
 }
 
 // The titles a user should see: the sample girls' own, in the order the system lists the
@@ -217,7 +211,7 @@ TEST_CASE("a single stored girl opens checked and selected")
 {
     install_sample_girls();
     std::vector<std::string> titles = directory_titles();
-    store(0, 2);
+    write_options(0, 2);
     INT_PTR result = run_dialog([&](HWND dialog) {
         CHECK(checked(dialog, IDC_SINGLE_GIRL));
         CHECK_FALSE(checked(dialog, IDC_RANDOM_GIRLS));
@@ -232,7 +226,7 @@ TEST_CASE("a single stored girl opens checked and selected")
 TEST_CASE("random girls open with the list disabled, and Single Girl enables it")
 {
     install_sample_girls();
-    store(1, 1);
+    write_options(1, 1);
     run_dialog([&](HWND dialog) {
         CHECK(checked(dialog, IDC_RANDOM_GIRLS));
         CHECK_FALSE(checked(dialog, IDC_SINGLE_GIRL));
@@ -249,7 +243,7 @@ TEST_CASE("random girls open with the list disabled, and Single Girl enables it"
     {
         for (int mode : {2, -1}) {
             CAPTURE(mode);
-            store(mode, 2);
+            write_options(mode, 2);
             INT_PTR result = run_dialog([&](HWND dialog) {
                 CHECK(checked(dialog, IDC_RANDOM_GIRLS));
                 CHECK_FALSE(checked(dialog, IDC_SINGLE_GIRL));
@@ -269,7 +263,7 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
     install_sample_girls();
     SUBCASE("Random Girls and OK store Mode 1 and the girl as she was, whatever the list shows")
     {
-        store(0, 2);
+        write_options(0, 2);
         INT_PTR result = run_dialog([&](HWND dialog) {
             choose(dialog, 0);
             click(dialog, IDC_RANDOM_GIRLS);
@@ -281,7 +275,7 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
     }
     SUBCASE("Single Girl, another title and OK store that girl")
     {
-        store(1, 0);
+        write_options(1, 0);
         INT_PTR result = run_dialog([&](HWND dialog) {
             click(dialog, IDC_SINGLE_GIRL);
             choose(dialog, 2);
@@ -320,7 +314,7 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
     }
     SUBCASE("Single Girl, another title and Cancel leave the file as it was")
     {
-        store(1, 0);
+        write_options(1, 0);
         std::string before = read_settings();
         INT_PTR result = run_dialog([&](HWND dialog) {
             click(dialog, IDC_SINGLE_GIRL);
@@ -332,7 +326,7 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
     }
     SUBCASE("the close box is Cancel")
     {
-        store(0, 1);
+        write_options(0, 1);
         std::string before = read_settings();
         INT_PTR result = run_dialog([&](HWND dialog) {
             choose(dialog, 0);
@@ -343,7 +337,7 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
     }
     SUBCASE("Enter is OK and Escape is Cancel")
     {
-        store(1, 1);
+        write_options(1, 1);
         INT_PTR result = run_dialog([&](HWND dialog) {
             click(dialog, IDC_SINGLE_GIRL);
             press(dialog, VK_RETURN);
@@ -363,7 +357,7 @@ TEST_CASE("OK stores the choice; Cancel and the close box store nothing")
 TEST_CASE("a stored girl past the list opens with no selection, and OK then stores -1")
 {
     install_sample_girls();
-    store(0, 7);
+    write_options(0, 7);
     INT_PTR result = run_dialog([&](HWND dialog) {
         CHECK(selection(dialog) == CB_ERR);
         click(dialog, IDC_SINGLE_GIRL);
@@ -375,7 +369,7 @@ TEST_CASE("a stored girl past the list opens with no selection, and OK then stor
     SUBCASE("and with no module at all the list is empty")
     {
         remove_installed_girls();
-        store(0, 0);
+        write_options(0, 0);
         run_dialog([&](HWND dialog) {
             CHECK(list_items(dialog).empty());
             click(dialog, IDOK);
@@ -397,7 +391,7 @@ TEST_CASE("a module that cannot be read, or was cut short, is named in the list 
     }
     std::vector<std::string> titles = directory_titles();
     REQUIRE(titles.size() == 7);
-    store(0, 0);
+    write_options(0, 0);
     INT_PTR result = run_dialog([&](HWND dialog) {
         std::vector<std::string> items = list_items(dialog);
         CHECK(items == titles);
@@ -413,7 +407,7 @@ TEST_CASE("titles of 32, 33 and 39 characters, the longest a title may have, are
     remove_installed_girls();
     for (const char* file : {"lumidoll.t32", "lumidoll.t33", "lumidoll.t39"})
         install_girl(fixture_path(std::string("hostile\\") + file), file);
-    store(0, 0);
+    write_options(0, 0);
     run_dialog([&](HWND dialog) {
         std::vector<std::string> items = list_items(dialog);
         std::sort(items.begin(), items.end());
@@ -427,7 +421,7 @@ TEST_CASE("titles of 32, 33 and 39 characters, the longest a title may have, are
 TEST_CASE("the logo fills the dialog's lower part, also after being covered and uncovered")
 {
     install_sample_girls();
-    store(0, 0);
+    write_options(0, 0);
     run_dialog([&](HWND dialog) {
         RECT client;
         GetClientRect(dialog, &client);
@@ -486,7 +480,7 @@ TEST_CASE("the logo fills the dialog's lower part, also after being covered and 
 TEST_CASE("on a 16-colour display the logo shows its own 16 colours, unblended")
 {
     install_sample_girls();
-    store(0, 0);
+    write_options(0, 0);
     std::set<uint32_t> standard;
     for (const RGBQUAD& q : STANDARD_COLOURS)
         standard.insert(rgb_of(q));
@@ -521,7 +515,7 @@ TEST_CASE("on a 16-colour display the logo shows its own 16 colours, unblended")
 TEST_CASE("the logo is freed however the dialog ends")
 {
     install_sample_girls();
-    store(0, 0);
+    write_options(0, 0);
     ImportSpy spy("user32.dll", "LoadImageA", reinterpret_cast<void*>(spy_load_image));
     real_load_image = reinterpret_cast<decltype(&LoadImageA)>(spy.original);
     for (int how = 0; how < 4; how++) {
@@ -551,7 +545,7 @@ HANDLE WINAPI fail_load_image(HINSTANCE, LPCSTR, UINT, int, int, UINT) { return 
 TEST_CASE("without its logo the dialog paints nothing in the placeholder")
 {
     install_sample_girls();
-    store(0, 0);
+    write_options(0, 0);
     ImportSpy spy("user32.dll", "LoadImageA", reinterpret_cast<void*>(fail_load_image));
     INT_PTR result = run_dialog([&](HWND dialog) {
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
@@ -578,14 +572,23 @@ TEST_CASE("in the user's language: the dialog shows that language's texts, each 
     unreadable.replace(unreadable.find("%s"), 2, "lumidoll.bad");
     install_sample_girls();
     write_file(system_path("lumidoll.bad"), "not a module");
-    store(0, 0);
+    write_options(0, 0);
+    // Each sample girl by her title in this language, where she has one, else in English.
+    std::vector<std::string> titles;
+    for (const char* girl : SAMPLE_GIRLS) {
+        HMODULE module = LoadLibraryExA(sample_girl_path(girl).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        std::string title = string_block(module, 1, language)[1];
+        titles.push_back(title.empty() ? string_block(module, 1, 0x0809)[1] : title);
+        FreeLibrary(module);
+    }
     run_dialog([&](HWND dialog) {
-        CHECK(window_text(dialog) == texts.caption);
         for (const DialogControl& control : texts.controls)
             if (control.id != IDC_GIRL_LIST)  // which shows the chosen girl
                 CHECK(window_text(GetDlgItem(dialog, control.id)) == control.text);
         std::vector<std::string> items = list_items_as_shown(dialog);
         CHECK(std::count(items.begin(), items.end(), unreadable) == 1);
+        for (const std::string& title : titles)
+            CHECK(std::count(items.begin(), items.end(), title) == 1);
         check_texts_fit(dialog);
         click(dialog, IDCANCEL);
     });
@@ -632,7 +635,7 @@ TEST_CASE("a girl's title in Cyrillic and one in Japanese: exactly on the NT fam
     install_sample_girls();
     install_girl(fixture_path("kit\\lumidoll.cyr"), "lumidoll.cyr");
     install_girl(fixture_path("kit\\lumidoll.jpn"), "lumidoll.jpn");
-    store(0, 0);
+    write_options(0, 0);
     const char* const as_windows_98 = "Software\\Wine\\AppDefaults\\SkyFlare.scr";
     for (bool windows_98 : {false, true}) {
         CAPTURE(windows_98);

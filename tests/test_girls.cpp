@@ -9,6 +9,7 @@
 #include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "scene/cast.h"
+#include "scene/display_colours.h"
 #include "scene/sequence.h"
 #include "support/support.h"
 
@@ -55,15 +56,17 @@ int frames_loaded(const SpriteFrame* frames, int count)
     return loaded;
 }
 
+// A scene's girl, loaded from module `index` as the saver loads her.
 struct GirlLoad {
-    SpriteFrame frames[17] = {};
-    Sprite sprite = {};
+    Scene scene = {};
+    SpriteFrame* frames = scene.girl_frames;
+    Sprite& sprite = scene.girl;
     explicit GirlLoad(int index)
     {
         HDC screen = GetDC(nullptr);
-        begin_sprite_load(&sprite, 17, frames);
-        load_girl_frames(&sprite, index);
-        finish_sprite_load(&sprite, screen);
+        scene.girl_index = index;
+        scene.display_kind = DISPLAY_TRUE_COLOUR;
+        load_girl_sprite(&scene, screen);
         ReleaseDC(nullptr, screen);
     }
     ~GirlLoad() { destroy_sprite(&sprite); }
@@ -135,7 +138,7 @@ TEST_CASE("the scan lists every module in the directory's order with its title")
     install_sample_girls();
     std::vector<std::string> order = directory_order();
     REQUIRE(order.size() == 3);
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     CHECK(module_count == 3);
     for (int i = 0; i < 3; i++) {
         CHECK(std::string(girl_modules[i].file_name) == order[i]);
@@ -156,7 +159,7 @@ TEST_CASE("every match counts, even one that is no library, but names too long a
     write_file(system_path("lumidoll.abcd"), read_file(sample_girl_path(SAMPLE_GIRLS[0])));
     std::vector<std::string> order = directory_order();
     REQUIRE(order.size() == 6);
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     CHECK(module_count == 5);
     std::set<std::string> listed;
     for (int i = 0; i < module_count; i++) {
@@ -194,7 +197,7 @@ TEST_CASE("sixty matching files fill the table's fifty entries and no more")
         write_file(system_path(name), "x");
     }
     girl_modules[MAX_GIRL_MODULES - 1].title[0] = '\0';
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     CHECK(module_count == 50);
     std::set<std::string> names;
     for (int i = 0; i < 50; i++)
@@ -206,7 +209,7 @@ TEST_CASE("sixty matching files fill the table's fifty entries and no more")
 TEST_CASE("a girl's frames come from her module and stay drawable after it is released")
 {
     install_sample_girls();
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     for (int index = 0; index < 3; index++) {
         GirlLoad girl(index);
         CAPTURE(girl_modules[index].file_name);
@@ -215,12 +218,11 @@ TEST_CASE("a girl's frames come from her module and stay drawable after it is re
         CHECK(girl.sprite.height > 0);
         // The module is closed again: drawing uses only the loaded pictures.
         Surface screen(girl.sprite.width + 20, girl.sprite.height + 20);
-        scene.mover = &girl.sprite;
+        girl.scene.sequence.mover = &girl.sprite;
         girl.sprite.frame = 8;
-        draw_sprite(screen.dc, 10, 10, &girl.sprite);
+        draw_sprite(&girl.scene, screen.dc, 10, 10, &girl.sprite);
         RECT area = {10, 10, 10 + girl.sprite.width, 10 + girl.sprite.height};
         CHECK(screen.count_not(BLACK, area) > 500);
-        scene.mover = nullptr;
     }
 }
 
@@ -237,7 +239,7 @@ TEST_CASE("a girl made in the page shows every one of her pictures' pixels" * do
         CAPTURE(girl[0]);
         remove_installed_girls();
         install_girl(build_path(std::string(folder) + "/" + girl[0]), girl[0]);
-        scan_girl_modules();
+        scan_girl_modules(LANG_NEUTRAL);
         REQUIRE(module_count == 1);
         GirlLoad loaded(0);
         REQUIRE(frames_loaded(loaded.frames, 17) == 17);
@@ -266,7 +268,7 @@ TEST_CASE("a module without one picture loads with that frame missing")
 {
     remove_installed_girls();
     install_girl(build_path("tests/fixtures/no_frame5.dll"), "lumidoll.no5");
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     REQUIRE(module_count == 1);
     CHECK(utf8(girl_modules[0].title) == "Missing her fifth picture");
     GirlLoad girl(0);
@@ -279,7 +281,7 @@ TEST_CASE("a module without one picture loads with that frame missing")
 TEST_CASE("a stored girl that names no module loads nothing")
 {
     install_sample_girls();
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     for (int index : {-1, 3, 49, 50, 1000, INT_MAX, INT_MIN}) {
         CAPTURE(index);
         GirlLoad girl(index);
@@ -298,7 +300,7 @@ TEST_CASE("modules are read as data from the exact file the scan found")
     {
         install_girl(code_module, "lumidoll.cod");
         remove_path(mark);
-        scan_girl_modules();
+        scan_girl_modules(LANG_NEUTRAL);
         int index = -1;
         for (int i = 0; i < module_count; i++)
             if (std::string(girl_modules[i].file_name) == "lumidoll.cod")
@@ -327,7 +329,7 @@ TEST_CASE("modules are read as data from the exact file the scan found")
         GetCurrentDirectoryA(MAX_PATH, cwd_copy);
         std::string in_cwd = std::string(cwd_copy) + "\\" + SAMPLE_GIRLS[0];
         CopyFileA(sample_girl_path(SAMPLE_GIRLS[2]).c_str(), in_cwd.c_str(), FALSE);
-        scan_girl_modules();
+        scan_girl_modules(LANG_NEUTRAL);
         for (int i = 0; i < module_count; i++)
             CHECK(utf8(girl_modules[i].title) == title_of_sample(girl_modules[i].file_name));
         remove_path(beside);
@@ -358,7 +360,7 @@ time_t __cdecl stopped_clock(time_t* now)
 TEST_CASE("the random pick draws from the runtime's generator, seeded from the clock at the first pick")
 {
     install_sample_girls();
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     REQUIRE(module_count == 3);
     {
         // Each run of the saver starts its own order of girls: the first pick of the process
@@ -368,8 +370,8 @@ TEST_CASE("the random pick draws from the runtime's generator, seeded from the c
         ImportSpy seeding("msvcrt.dll", "srand", reinterpret_cast<void*>(watched_srand));
         real_srand = reinterpret_cast<decltype(&srand)>(seeding.original);
         seeds_given.clear();
-        pick_random_girl();
-        pick_random_girl();
+        Girl = pick_random_girl(Girl);
+        Girl = pick_random_girl(Girl);
         CHECK(seeds_given == std::vector<unsigned>{static_cast<unsigned>(A_MOMENT)});
     }
     CHECK(Girl >= 0);
@@ -379,7 +381,7 @@ TEST_CASE("the random pick draws from the runtime's generator, seeded from the c
     for (int i = 0; i < 200; i++) {
         state = state * 214013u + 2531011u;
         int expected = int((state >> 16) & 0x7FFF) % 3;
-        pick_random_girl();
+        Girl = pick_random_girl(Girl);
         REQUIRE(Girl == expected);
     }
 }
@@ -387,7 +389,7 @@ TEST_CASE("the random pick draws from the runtime's generator, seeded from the c
 TEST_CASE("a given seed starts the same picks every time, from the girl already chosen")
 {
     install_sample_girls();
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     REQUIRE(module_count == 3);
     std::vector<int> runs[2];
     for (auto& picks : runs) {
@@ -395,7 +397,7 @@ TEST_CASE("a given seed starts the same picks every time, from the girl already 
         seed_girl_picks(20261208);
         CHECK(Girl == 2);  // seeding picks nobody
         for (int i = 0; i < 50; i++) {
-            pick_random_girl();
+            Girl = pick_random_girl(Girl);
             picks.push_back(Girl);
         }
     }
@@ -407,18 +409,18 @@ TEST_CASE("with one module every pick is 0, and with none the girl stays as she 
 {
     remove_installed_girls();
     install_girl(sample_girl_path(SAMPLE_GIRLS[1]), SAMPLE_GIRLS[1]);
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     REQUIRE(module_count == 1);
     for (int i = 0; i < 100; i++) {
         Girl = 9;
-        pick_random_girl();
+        Girl = pick_random_girl(Girl);
         CHECK(Girl == 0);
     }
     remove_installed_girls();
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     CHECK(module_count == 0);
     Girl = 4;
-    pick_random_girl();
+    Girl = pick_random_girl(Girl);
     CHECK(Girl == 4);
     install_sample_girls();
 }

@@ -9,7 +9,7 @@
 
 #include "check_words.h"
 #include "girls/catalogue.h"
-#include "girls/config_dialog.h"
+#include "host/config_dialog.h"
 #include "girls/module_file.h"
 #include "girls/settings.h"
 #include "host/host.h"
@@ -211,9 +211,7 @@ namespace {
 // The scene's window on its own, run for a few ticks and closed, as a saver run would be.
 void run_scene_briefly()
 {
-    closing = 0;
-    preview_mode = 0;
-    GetCursorPos(&saved_cursor);
+    reset_host_flags();
     TestWindow window(640, 480, scene_layer_proc);
     for (int i = 0; i < 5; i++)
         SendMessageA(window.handle, WM_TIMER, SCENE_TIMER, 0);
@@ -273,7 +271,7 @@ TEST_CASE("a settings file that cannot be written leaves the saver running and t
     }
     SUBCASE("replaced by a directory while the saver runs")
     {
-        write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=1\r\n");
+        write_options(0, 1);
         closing = 0;
         GetCursorPos(&saved_cursor);
         {
@@ -293,7 +291,7 @@ namespace {
 std::string hostile(const std::string& name) { return fixture_path("hostile\\" + name); }
 
 struct Played {
-    int width = 0, height = 0, frames = 0, lit = 0;
+    int width = 0, height = 0, frames = 0, lit = 0, gx = 0;
 };
 
 // Lists the module alone and plays the choreography with her for a while on a surface.
@@ -301,19 +299,20 @@ Played play_module(const std::string& file, int ticks = 60)
 {
     remove_installed_girls();
     install_girl(hostile(file), file);
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     REQUIRE(module_count == 1);
     Surface screen(640, 480);
-    start_scene_on(screen.dc, 640, 480, 0, 0);
+    Scene* scene = start_scene_on(screen.dc, 640, 480, 0, 0);
     Played played;
-    played.width = girl_sprite.width;
-    played.height = girl_sprite.height;
+    played.width = scene->girl.width;
+    played.height = scene->girl.height;
     for (int i = 0; i < 17; i++)
-        played.frames += girl_sprite.frames[i].bitmap != nullptr;
+        played.frames += scene->girl.frames[i].bitmap != nullptr;
     for (int i = 0; i < ticks; i++)
-        scene_tick(screen.dc);
+        scene_tick(scene, screen.dc);
     played.lit = screen.count_not(BLACK, {0, 0, 640, 480});
-    destroy_scene_sprites();
+    played.gx = scene->sequence.gx;
+    end_scene(scene);
     return played;
 }
 
@@ -353,7 +352,7 @@ TEST_CASE("girl module files no author should make: listed as decided, played wi
         Played played = play_module("lumidoll.big", 3);
         CHECK(played.width == 4000);
         CHECK(played.height == 4000);
-        CHECK(scene.gx >= 1);
+        CHECK(played.gx >= 1);
     }
     SUBCASE("a 300-character title is cut to its first 39")
     {
@@ -378,21 +377,21 @@ TEST_CASE("the shown girl's module deleted before a random reload: no girl, and 
     remove_installed_girls();
     install_girl(sample_girl_path("lumidoll.mir"), "lumidoll.mir");
     Surface screen(640, 480);
-    start_scene_on(screen.dc, 640, 480, 1, 0);
+    Scene* scene = start_scene_on(screen.dc, 640, 480, 1, 0);
     int ticks = 0;
-    while (scene.state != 3 && ticks++ < 1000)
-        scene_tick(screen.dc);
-    REQUIRE(girl_sprite.width == 168);
+    while (scene->sequence.state != 3 && ticks++ < 1000)
+        scene_tick(scene, screen.dc);
+    REQUIRE(scene->girl.width == 168);
     remove_installed_girls();  // the module goes while she is on the screen
-    while (scene.state != 10 && ticks++ < 2000)
-        scene_tick(screen.dc);
-    CHECK(scene.state == 10);
-    CHECK(girl_sprite.width == 0);
-    CHECK(girl_sprite.frames[0].bitmap == nullptr);
-    while (scene.state != 0 && ticks++ < 3000)
-        scene_tick(screen.dc);
-    CHECK(scene.state == 0);  // the whole cycle went round
-    destroy_scene_sprites();
+    while (scene->sequence.state != 10 && ticks++ < 2000)
+        scene_tick(scene, screen.dc);
+    CHECK(scene->sequence.state == 10);
+    CHECK(scene->girl.width == 0);
+    CHECK(scene->girl.frames[0].bitmap == nullptr);
+    while (scene->sequence.state != 0 && ticks++ < 3000)
+        scene_tick(scene, screen.dc);
+    CHECK(scene->sequence.state == 0);  // the whole cycle went round
+    end_scene(scene);
     install_sample_girls();
 }
 
@@ -491,13 +490,15 @@ std::string verdict_of(const std::string& report)
 int frames_loaded_from_first()
 {
     HDC screen = GetDC(nullptr);
-    Girl = 0;
-    load_girl_sprite(screen, nullptr);  // into the primary monitor's girl's frames
+    static Scene scene_of_her;
+    Scene* scene = &scene_of_her;
+    scene->girl_index = 0;
+    load_girl_sprite(scene, screen);  // into the scene's own girl's frames
     ReleaseDC(nullptr, screen);
     int loaded = 0;
-    for (int i = 0; i < girl_sprite.count; i++)
-        loaded += girl_sprite.frames[i].bitmap != nullptr;
-    destroy_sprite(&girl_sprite);
+    for (int i = 0; i < scene->girl.count; i++)
+        loaded += scene->girl.frames[i].bitmap != nullptr;
+    destroy_sprite(&scene->girl);
     return loaded;
 }
 
@@ -530,7 +531,7 @@ TEST_CASE("a module cut short inside its string table, a frame or its directory 
         CAPTURE(cut.where);
         remove_installed_girls();
         write_file(system_path("lumidoll.cut"), whole.substr(0, cut.length));
-        scan_girl_modules();
+        scan_girl_modules(LANG_NEUTRAL);
         REQUIRE(module_count == 1);
         CHECK(girl_modules[0].readable == 0);
         CHECK(utf8(girl_modules[0].title).empty());
@@ -622,7 +623,7 @@ TEST_CASE("a part of a module the disk does not give is never taken for sound: t
     install_girl(sample, "lumidoll.aur");
     reads = 0;
     failing_read = total / 2;
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     failing_read = 0;
     REQUIRE(module_count == 1);
     CHECK(girl_modules[0].readable == 0);
@@ -665,7 +666,7 @@ TEST_CASE("damaged copies of the sample girls: one verdict each from the checker
         CAPTURE(module.name);
         CAPTURE(module.kind);
         install_girl(fixture_path("damaged\\" + module.name), "lumidoll.dmg");
-        scan_girl_modules();
+        scan_girl_modules(LANG_NEUTRAL);
         REQUIRE(module_count == 1);
         CHECK(girl_modules[0].readable == (module.verdict != "unreadable"));
         CHECK(lstrlenW(girl_modules[0].title) == std::min(module.title, 39));

@@ -377,7 +377,7 @@ void install_on_95_family(const char* version, const char* earlier)
     As95Family family(version);
     set_boot_saver(earlier);
     set_screen_saver_switch(FALSE);
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=1\r\n");
+    write_options(0, 1);
     DWORD values_before = 0;
     mapping_in(0, &values_before);
     install();
@@ -457,7 +457,7 @@ TEST_CASE("a silent install puts the saver and its girls in place and makes it t
     write_file(system_path("lumidoll.own"), "a module of the user's own");
     set_user_string(DESKTOP, "SkyFlareTestNeighbour", "left alone");
     // Choices kept in control.ini before, as earlier versions kept them.
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=2\r\nScreens=1\r\n");
+    write_options(1, 2, 1);
     DWORD values_before = 0;
     mapping_in(0, &values_before);
     install();

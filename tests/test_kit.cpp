@@ -27,20 +27,20 @@ TEST_CASE("a module built by the kit from the sample girl's pictures is listed a
 {
     remove_installed_girls();
     install_girl(kit_module("lumidoll.kit"), "lumidoll.kit");
-    scan_girl_modules();
+    scan_girl_modules(LANG_NEUTRAL);
     REQUIRE(module_count == 1);
     CHECK(utf8(girl_modules[0].title) == "Aurora, rebuilt by the kit");
     Surface screen(640, 480);
-    start_scene_on(screen.dc, 640, 480, 0, 0);
-    CHECK(girl_sprite.width == 132);
-    CHECK(girl_sprite.height == 200);
+    Scene* scene = start_scene_on(screen.dc, 640, 480, 0, 0);
+    CHECK(scene->girl.width == 132);
+    CHECK(scene->girl.height == 200);
     for (int i = 0; i < 17; i++)
-        CHECK(girl_sprite.frames[i].bitmap != nullptr);
-    for (int tick = 0; tick < 60 && scene.state < 2; tick++)
-        scene_tick(screen.dc);
-    RECT girl = {girl_sprite.x, girl_sprite.y, girl_sprite.x + girl_sprite.width, girl_sprite.y + girl_sprite.height};
+        CHECK(scene->girl.frames[i].bitmap != nullptr);
+    for (int tick = 0; tick < 60 && scene->sequence.state < 2; tick++)
+        scene_tick(scene, screen.dc);
+    RECT girl = {scene->girl.x, scene->girl.y, scene->girl.x + scene->girl.width, scene->girl.y + scene->girl.height};
     CHECK(screen.count_not(BLACK, girl) > 2000);
-    destroy_scene_sprites();
+    end_scene(scene);
     install_sample_girls();
 }
 

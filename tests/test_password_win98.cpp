@@ -4,7 +4,7 @@
 // run in file order: the first one needs a process that has not checked a password yet.
 #include "host/host.h"
 #include "scene/scene_window.h"
-#include "scene/sequence.h"
+#include "scene/stage.h"
 #include "support/support.h"
 
 namespace {
@@ -150,14 +150,14 @@ TEST_CASE("while the password is asked the scene keeps animating")
     SaverLikeWindow saver;
     REQUIRE(wait_until([] { return timer_messages >= 3; }));
     int state_ticks_before = timer_messages;
-    POINT mover_before = {scene.mover->x, scene.mover->y};
-    int state_before = scene.state;
+    POINT mover_before = {scene_at(0)->sequence.mover->x, scene_at(0)->sequence.mover->y};
+    int state_before = scene_at(0)->sequence.state;
     saver.request_close();
     CHECK(stand_in_note("Calls") == 1);
     CHECK(stand_in_note("TimersSeen") >= 5);
     CHECK(timer_messages - state_ticks_before >= 5);
-    bool moved = scene.mover->x != mover_before.x || scene.mover->y != mover_before.y ||
-                 scene.state != state_before;
+    bool moved = scene_at(0)->sequence.mover->x != mover_before.x || scene_at(0)->sequence.mover->y != mover_before.y ||
+                 scene_at(0)->sequence.state != state_before;
     CHECK(moved);
     CHECK(IsWindow(saver.handle));
 }

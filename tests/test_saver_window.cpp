@@ -3,6 +3,7 @@
 #include <set>
 
 #include "host/host.h"
+#include "girls/catalogue.h"
 #include "girls/settings.h"
 #include "scene/cast.h"
 #include "scene/display_colours.h"
@@ -37,36 +38,6 @@ void WINAPI spy_sleep(DWORD ms)
 bool reached_default(UINT message, WPARAM wparam)
 {
     return std::find(defaulted.begin(), defaulted.end(), std::make_pair(message, wparam)) != defaulted.end();
-}
-
-std::function<void(HWND)> saver_script;
-bool script_done;
-
-void CALLBACK run_script(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    if (!saver_window || !IsWindowVisible(saver_window) || script_done)
-        return;
-    KillTimer(nullptr, timer);
-    script_done = true;
-    saver_script(saver_window);
-}
-
-// Runs the saver in this process; the script plays the system and the user from inside its
-// message loop, and must end with the window closed.
-int run_saver_with(HWND parent, const std::function<void(HWND)>& script)
-{
-    closing = 0;
-    preview_mode = 0;
-    is_win9x = 0;
-    saver_window = nullptr;
-    saver_script = script;
-    script_done = false;
-    GetCursorPos(&saved_cursor);
-    UINT_PTR timer = SetTimer(nullptr, 0, 30, run_script);
-    int result = run_saver(parent);
-    KillTimer(nullptr, timer);
-    UnregisterClassA("WindowsScreenSaverClass", app_instance);
-    return result;
 }
 
 struct Spies {
@@ -119,7 +90,7 @@ std::vector<uint64_t> tick_cycle(HWND window, RECT scene_area, const std::functi
     std::set<int> states;
     for (int tick = 0; tick < CYCLE_TICKS; tick++) {
         SendMessageA(window, WM_TIMER, SCENE_TIMER, 0);
-        states.insert(scene.state);
+        states.insert(scene_at(0)->sequence.state);
         capture_window(window, shown);
         check(shown);
         hashes.push_back(picture_hash(shown, scene_area));
@@ -154,7 +125,7 @@ TEST_CASE("on several monitors the saver covers them all and plays on the primar
     BrightWindow bright(other);
 
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    write_options(0, 0);
     int stray = 0;
     std::vector<uint64_t> shown;
     int result = run_saver_with(nullptr, [&](HWND saver) {
@@ -171,9 +142,16 @@ TEST_CASE("on several monitors the saver covers them all and plays on the primar
     CHECK(plays_as_alone(shown, lone_scene(w, h, CYCLE_TICKS + 10), 10));
 }
 
+// Whether a scene is at the first step of its cycle: the girl one step in from the top left.
+static bool at_first_step(const Scene* scene)
+{
+    return scene && scene->sequence.state == 0 && scene->girl.x == -scene->girl.width + scene->sequence.gx &&
+           scene->girl.y == -scene->girl.height + scene->sequence.gy;
+}
+
 TEST_CASE("on several monitors, with Play on every screen, each monitor plays a scene of its own" * doctest::skip())
 {
-    // Run by the two-monitor test display only.
+    // Run by the two-monitor test display only, whose second monitor is larger than the primary.
     REQUIRE(GetSystemMetrics(SM_CMONITORS) >= 2);
     const RECT all = virtual_screen();
     RECT beside = other_monitor();
@@ -181,25 +159,53 @@ TEST_CASE("on several monitors, with Play on every screen, each monitor plays a 
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     const RECT primary = {-all.left, -all.top, -all.left + w, -all.top + h};
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\nScreens=1\r\n");
-    std::vector<uint64_t> shown, shown_beside;
-    int scenes = 0, scenes_after_change = 0;
-    int result = run_saver_with(nullptr, [&](HWND saver) {
-        scenes = stage_total();
-        KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
-        shown = tick_cycle(saver, primary, [&](const Surface& s) { shown_beside.push_back(picture_hash(s, beside)); });
-        // A change of the displays lays both out again, each from its start.
-        SendMessageA(saver, WM_DISPLAYCHANGE, 32, MAKELPARAM(w, h));
-        scenes_after_change = stage_total();
-        PostMessageA(saver, WM_CLOSE, 0, 0);
-    });
-    CHECK(result == 0);
-    CHECK(scenes == 2);
-    CHECK(scenes_after_change == 2);
-    // The chosen girl on both, each laid out for its own monitor, the cycle whole on each.
-    const std::vector<uint64_t> alone = lone_scene(beside.right - beside.left, beside.bottom - beside.top, CYCLE_TICKS + 10);
-    CHECK(plays_as_alone(shown, alone, 10));
-    CHECK(plays_as_alone(shown_beside, alone, 10));
+    SUBCASE("one girl: each laid out for its own monitor; a change lays both out again, each from its start")
+    {
+        write_options(0, 0, 1);
+        std::vector<uint64_t> shown, shown_beside;
+        int scenes = 0, restarted = 0;
+        int result = run_saver_with(nullptr, [&](HWND saver) {
+            scenes = scene_total();
+            KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
+            shown = tick_cycle(saver, primary, [&](const Surface& s) { shown_beside.push_back(picture_hash(s, beside)); });
+            SendMessageA(saver, WM_DISPLAYCHANGE, 32, MAKELPARAM(w, h));
+            restarted = at_first_step(scene_at(0)) + at_first_step(scene_at(1));
+            PostMessageA(saver, WM_CLOSE, 0, 0);
+        });
+        CHECK(result == 0);
+        CHECK(scenes == 2);
+        CHECK(restarted == 2);
+        // The chosen girl on both, each laid out for its own monitor, the cycle whole on each.
+        CHECK(plays_as_alone(shown, lone_scene(w, h, CYCLE_TICKS + 10), 10));
+        CHECK(plays_as_alone(shown_beside, lone_scene(beside.right - beside.left, beside.bottom - beside.top,
+                                                      CYCLE_TICKS + 10), 10));
+    }
+    SUBCASE("random girls: each monitor keeps its girl through changes; one that leaves takes only its own pictures")
+    {
+        write_options(1, 0, 1);
+        seed_girl_picks(20261210);
+        int kept = 0, shared_alive = 0;
+        run_saver_with(nullptr, [&](HWND saver) {
+            KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
+            const int girls[2] = {scene_at(0)->girl_index, scene_at(1)->girl_index};
+            for (int change = 0; change < 6; change++) {  // to 16 colours and back: every picture loaded again
+                DisplayDepth depth(change % 2 ? 32 : 4);
+                SendMessageA(saver, WM_DISPLAYCHANGE, change % 2 ? 32 : 4, MAKELPARAM(w, h));
+                kept += scene_at(0)->girl_index == girls[0] && scene_at(1)->girl_index == girls[1];
+            }
+            // The second monitor leaves: the primary's flare, sky and banner are still there.
+            HDC dc = GetDC(saver);
+            const Monitor alone = {{0, 0, w, h}, 1};
+            lay_out_scenes_on(dc, DISPLAY_TRUE_COLOUR, &alone, 1);
+            ReleaseDC(saver, dc);
+            for (const Sprite* shared : {&scene_at(0)->flare, &scene_at(0)->sky, &scene_at(0)->banner})
+                for (int i = 0; i < shared->count; i++)
+                    shared_alive += GetObjectType(shared->frames[i].bitmap) == OBJ_BITMAP;
+            PostMessageA(saver, WM_CLOSE, 0, 0);
+        });
+        CHECK(kept == 6);
+        CHECK(shared_alive == 16 + 7 + 6);
+    }
 }
 
 // Tells the saver's window that the displays changed, as the system tells every top-level
@@ -214,7 +220,7 @@ static void displays_change(HWND saver, int depth = 32)
 static bool girl_in_standard_colours()
 {
     for (int j = 0; j < 256; j++) {
-        const PALETTEENTRY& e = girl_sprite.frames[0].entries[j];
+        const PALETTEENTRY& e = scene_at(0)->girl.frames[0].entries[j];
         const RGBQUAD q = j < 16 ? STANDARD_COLOURS[j] : RGBQUAD{0, 0, 0, 0};
         if (e.peRed != q.rgbRed || e.peGreen != q.rgbGreen || e.peBlue != q.rgbBlue)
             return false;
@@ -237,17 +243,17 @@ TEST_CASE("when the displays change the saver covers them again and starts its s
     const RECT full = {0, 0, w, h};
     SUBCASE("laid out as a saver started now would be, black but for the girl's first step")
     {
-        write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+        write_options(0, 0);
         std::vector<uint64_t> shown;
         int result = run_saver_with(nullptr, [&](HWND saver) {
             // The girl on her way in, over a screen that shows something else (as the desktop
             // shows where the window did not reach): after the change, nothing of it is left.
-            REQUIRE(wait_until([] { return scene.state == 0 && girl_sprite.y > -girl_sprite.height / 2; }, 30000));
+            REQUIRE(wait_until([] { return scene_at(0)->sequence.state == 0 && scene_at(0)->girl.y > -scene_at(0)->girl.height / 2; }, 30000));
             HDC dc = GetDC(saver);
             FillRect(dc, &full, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             ReleaseDC(saver, dc);
-            const int y = girl_sprite.y;
-            REQUIRE(wait_until([&] { return girl_sprite.y > y; }));
+            const int y = scene_at(0)->girl.y;
+            REQUIRE(wait_until([&] { return scene_at(0)->girl.y > y; }));
             displays_change(saver);
             RECT r;
             GetWindowRect(saver, &r);
@@ -259,12 +265,12 @@ TEST_CASE("when the displays change the saver covers them again and starts its s
                 return;
             }
             // The first step of the new layout is shown before the change is answered.
-            CHECK(scene.state == 0);
-            CHECK(girl_sprite.x == -girl_sprite.width + scene.gx);
+            CHECK(scene_at(0)->sequence.state == 0);
+            CHECK(scene_at(0)->girl.x == -scene_at(0)->girl.width + scene_at(0)->sequence.gx);
             Surface now(w, h);
             capture_window(saver, now);
-            const RECT girl = {girl_sprite.x, girl_sprite.y, girl_sprite.x + girl_sprite.width,
-                               girl_sprite.y + girl_sprite.height};
+            const RECT girl = {scene_at(0)->girl.x, scene_at(0)->girl.y, scene_at(0)->girl.x + scene_at(0)->girl.width,
+                               scene_at(0)->girl.y + scene_at(0)->girl.height};
             CHECK(now.count_not(BLACK, full) == now.count_not(BLACK, girl));
             KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
             shown = tick_cycle(saver, full, [](const Surface&) {});
@@ -275,15 +281,15 @@ TEST_CASE("when the displays change the saver covers them again and starts its s
     }
     SUBCASE("in random mode the girl on the screen stays, whatever told the saver: size, scale or a resume")
     {
-        write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=0\r\n");
+        write_options(1, 0);
         run_saver_with(nullptr, [&](HWND saver) {
             const std::pair<UINT, WPARAM> changes[] = {{WM_DISPLAYCHANGE, 32}, {DPI_CHANGED, MAKEWPARAM(96, 96)},
                                                        {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC}};
             for (const auto& change : changes) {
                 CAPTURE(change.first);
-                REQUIRE(wait_until([] { return scene.state >= 1; }, 30000));
+                REQUIRE(wait_until([] { return scene_at(0)->sequence.state >= 1; }, 30000));
                 const int girl = Girl;
-                const HBITMAP first = girl_sprite.frames[0].bitmap;
+                const HBITMAP first = scene_at(0)->girl.frames[0].bitmap;
                 SetWindowPos(saver, nullptr, 0, 0, w / 2, h / 2, SWP_NOZORDER | SWP_NOACTIVATE);
                 RECT suggested = {0, 0, w, h};  // what a scale's change suggests, for a window of its own
                 SendMessageA(saver, change.first, change.second, reinterpret_cast<LPARAM>(&suggested));
@@ -291,23 +297,23 @@ TEST_CASE("when the displays change the saver covers them again and starts its s
                 GetWindowRect(saver, &r);
                 CHECK(same_rect(r, full));
                 CHECK(Girl == girl);
-                CHECK(girl_sprite.frames[0].bitmap == first);  // not even loaded again
-                CHECK(scene.state == 0);
+                CHECK(scene_at(0)->girl.frames[0].bitmap == first);  // not even loaded again
+                CHECK(scene_at(0)->sequence.state == 0);
             }
             // Another word of the power (the battery low) changes nothing.
-            REQUIRE(wait_until([] { return scene.state >= 1; }, 30000));
+            REQUIRE(wait_until([] { return scene_at(0)->sequence.state >= 1; }, 30000));
             SendMessageA(saver, WM_POWERBROADCAST, PBT_APMBATTERYLOW, 0);
-            CHECK(scene.state >= 1);
+            CHECK(scene_at(0)->sequence.state >= 1);
             PostMessageA(saver, WM_CLOSE, 0, 0);
         });
     }
     SUBCASE("to 16 colours and back, a hundred times: dithered, then as drawn, and nothing left behind")
     {
-        write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+        write_options(0, 0);
         GdiWatch watch;
         run_saver_with(nullptr, [&](HWND saver) {
             CHECK_FALSE(girl_in_standard_colours());
-            const HBITMAP drawn = girl_sprite.frames[0].bitmap;
+            const HBITMAP drawn = scene_at(0)->girl.frames[0].bitmap;
             size_t alive = 0;
             SIZE_T memory = 0;
             for (int i = 0; i < 100; i++) {
@@ -315,15 +321,15 @@ TEST_CASE("when the displays change the saver covers them again and starts its s
                     SixteenColourDisplay sixteen;
                     displays_change(saver, 4);
                     if (i == 0) {
-                        CHECK(display_kind() == DISPLAY_16_COLOURS);
+                        CHECK(scene_at(0)->display_kind == DISPLAY_16_COLOURS);
                         CHECK(girl_in_standard_colours());
                     }
                 }
                 displays_change(saver);
                 if (i == 0) {
-                    CHECK(display_kind() == DISPLAY_TRUE_COLOUR);
+                    CHECK(scene_at(0)->display_kind == DISPLAY_TRUE_COLOUR);
                     CHECK_FALSE(girl_in_standard_colours());
-                    CHECK(girl_sprite.frames[0].bitmap != drawn);  // loaded afresh, as drawn
+                    CHECK(scene_at(0)->girl.frames[0].bitmap != drawn);  // loaded afresh, as drawn
                     alive = watch.alive();
                     memory = private_kb();
                 }
@@ -352,7 +358,7 @@ TEST_CASE("while the display changes size the saver covers it whole and plays as
         return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
     };
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    write_options(0, 0);
     // Another program's window, under the saver, as large as the grown desktop: any part of it
     // that shows is the desktop showing. Made while the desktop is that large.
     REQUIRE(change_display(1024, 768));
@@ -364,12 +370,12 @@ TEST_CASE("while the display changes size the saver covers it whole and plays as
         return same_rect(r, {0, 0, width, height});
     };
     std::vector<uint64_t> shown;
-    int white = -1;
+    int white = -1, followed = 0;
     size_t alive = 0, alive_after = 0;
     GdiWatch watch;
     int result = run_saver_with(nullptr, [&](HWND saver) {
         CHECK(window_is(saver, 800, 600));
-        REQUIRE(wait_until([] { return scene.state >= 2; }, 30000));
+        REQUIRE(wait_until([] { return scene_at(0)->sequence.state >= 2; }, 30000));
         REQUIRE(change_display(1024, 768));
         CHECK(wait_until([&] { return window_is(saver, 1024, 768); }));
         Surface screen(1024, 768);
@@ -378,15 +384,16 @@ TEST_CASE("while the display changes size the saver covers it whole and plays as
             white = 1024 * 768 - screen.count_not(0xFFFFFF, {0, 0, 1024, 768});
             return white == 0;
         });
-        CHECK(scene.screen_width == 1024);
-        CHECK(scene.screen_height == 768);
+        CHECK(scene_at(0)->sequence.screen_width == 1024);
+        CHECK(scene_at(0)->sequence.screen_height == 768);
         REQUIRE(change_display(800, 600));
         CHECK(wait_until([&] { return window_is(saver, 800, 600); }));
         KillTimer(saver, SCENE_TIMER);  // the test ticks from here on
         shown = tick_cycle(saver, {0, 0, 800, 600}, [](const Surface&) {});
-        // A hundred changes more, and nothing left behind; none of them ends the saver.
+        // A hundred changes more, each followed, and nothing left behind; none of them ends the saver.
         for (int i = 0; i < 100; i++) {
-            change_display(i % 2 ? 800 : 1024, i % 2 ? 600 : 768);
+            const int width = i % 2 ? 800 : 1024;
+            followed += change_display(width, i % 2 ? 600 : 768) && scene_at(0)->sequence.screen_width == width;
             if (i == 1)
                 alive = watch.alive();
         }
@@ -399,6 +406,7 @@ TEST_CASE("while the display changes size the saver covers it whole and plays as
     });
     CHECK(result == 0);
     CHECK(white == 0);  // nothing of the desktop after the grow
+    CHECK(followed == 100);
     CHECK(alive_after == alive);
     // After the shrink, the cycle whole on the smaller screen (the banner whole at either
     // corner, the flare rising from its bottom edge): as a saver started at 800 x 600 plays it.
@@ -418,18 +426,18 @@ TEST_CASE("the scene keeps to the primary monitor's rectangle, wherever it lies 
     // the saver's window is when monitors lie left of, above, right of and below it: the scene
     // plays in that rectangle as on a screen of its size alone, and nothing reaches the margins.
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
-    closing = 0;
-    preview_mode = 0;
-    GetCursorPos(&saved_cursor);
+    write_options(0, 0);
+    reset_host_flags();
     const RECT primary = {100, 60, 540, 420};
     int stray = 0;
     std::vector<uint64_t> shown;
     {
         TestWindow window(640, 480, scene_layer_proc, WS_EX_TOPMOST);
         KillTimer(window.handle, SCENE_TIMER);  // the test ticks
-        set_stage(window.handle, primary, 1);   // the window begins at the screen's corner
-        start_sequence();
+        HDC dc = GetDC(window.handle);
+        const Monitor among_others = {primary, 1};  // the window begins at the screen's corner
+        lay_out_scenes_on(dc, display_kind_of(dc), &among_others, 1);
+        ReleaseDC(window.handle, dc);
         POINT origin = scene_origin(window.handle);
         CHECK(origin.x == 100);
         CHECK(origin.y == 60);
@@ -446,10 +454,8 @@ TEST_CASE("on a display scaled to 200 % every pixel of the scene is a 2 x 2 bloc
     // lays the scene out on 640 x 480 and leaves a line to its right and below it.
     REQUIRE(primary_monitor_dpi() == 192);
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
-    closing = 0;
-    preview_mode = 0;
-    GetCursorPos(&saved_cursor);
+    write_options(0, 0);
+    reset_host_flags();
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     const RECT doubled = {0, 0, 1280, 960};
     int stray = 0;
@@ -457,10 +463,10 @@ TEST_CASE("on a display scaled to 200 % every pixel of the scene is a 2 x 2 bloc
     {
         TestWindow window(w, h, scene_layer_proc, WS_EX_TOPMOST);
         KillTimer(window.handle, SCENE_TIMER);  // the test ticks
-        CHECK(stage_scale() == 2);
-        CHECK(scene.screen_width == 640);
-        CHECK(scene.screen_height == 480);
-        start_sequence();
+        CHECK(scene_at(0)->scale == 2);
+        CHECK(scene_at(0)->sequence.screen_width == 640);
+        CHECK(scene_at(0)->sequence.screen_height == 480);
+        start_sequence(scene_at(0));
         RedrawWindow(window.handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
         shown = tick_cycle(window.handle, doubled, black_outside(doubled, &stray));
     }
@@ -470,8 +476,8 @@ TEST_CASE("on a display scaled to 200 % every pixel of the scene is a 2 x 2 bloc
     preview_mode = 1;
     {
         TestWindow preview(200, 150, scene_layer_proc, 0, WS_POPUP | WS_VISIBLE);
-        CHECK(stage_scale() == 1);
-        CHECK(scene.screen_width == w);
+        CHECK(scene_at(0)->scale == 1);
+        CHECK(scene_at(0)->sequence.screen_width == w);
     }
     preview_mode = 0;
 }
@@ -547,21 +553,21 @@ TEST_CASE("once closing, ticks stop short of the scene and input goes to the def
     run_saver_with(nullptr, [](HWND saver) {
         KillTimer(saver, 2);
         pump_messages();
-        int state = scene.state, x = scene.mover->x, y = scene.mover->y;
+        int state = scene_at(0)->sequence.state, x = scene_at(0)->sequence.mover->x, y = scene_at(0)->sequence.mover->y;
         sleeps = 0;
         CHECK(SendMessageA(saver, WM_TIMER, 2, 0) == 0);
         CHECK(sleeps == 1);  // a tick first gives up the rest of the time slice
-        CHECK((scene.mover->y != y || scene.mover->x != x || scene.state != state));
+        CHECK((scene_at(0)->sequence.mover->y != y || scene_at(0)->sequence.mover->x != x || scene_at(0)->sequence.state != state));
 
         closing = 1;
-        state = scene.state, x = scene.mover->x, y = scene.mover->y;
+        state = scene_at(0)->sequence.state, x = scene_at(0)->sequence.mover->x, y = scene_at(0)->sequence.mover->y;
         sleeps = 0;
         defaulted.clear();
         CHECK(SendMessageA(saver, WM_TIMER, 2, 0) == 0);
         CHECK(sleeps == 0);
-        CHECK(scene.state == state);
-        CHECK(scene.mover->x == x);
-        CHECK(scene.mover->y == y);
+        CHECK(scene_at(0)->sequence.state == state);
+        CHECK(scene_at(0)->sequence.mover->x == x);
+        CHECK(scene_at(0)->sequence.mover->y == y);
         CHECK_FALSE(reached_default(WM_TIMER, 2));
         for (UINT message : {WM_KEYDOWN, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_PAINT}) {
             SendMessageA(saver, message, 0, 0);
@@ -663,7 +669,7 @@ TEST_CASE("a preview whose parent closes while it is being made ends with its pa
 TEST_CASE("the preview fills its parent, draws from its own corner, passes system commands on and hands help on")
 {
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    write_options(0, 0);
     Spies spies;
     TestWindow parent(300, 200, parent_proc, 0, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     // Wherever the display settings put their little window, not at the screen's corner.
@@ -694,11 +700,11 @@ TEST_CASE("the preview fills its parent, draws from its own corner, passes syste
         // displays: the preview's window is its parent's business.
         SetWindowPos(parent.handle, nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
         pump_messages();
-        const int state = scene.state, hold = scene.hold, x = scene.mover->x;
+        const int state = scene_at(0)->sequence.state, hold = scene_at(0)->sequence.hold, x = scene_at(0)->sequence.mover->x;
         SendMessageA(saver, WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
-        CHECK(scene.state == state);
-        CHECK(scene.hold == hold);
-        CHECK(scene.mover->x == x);
+        CHECK(scene_at(0)->sequence.state == state);
+        CHECK(scene_at(0)->sequence.hold == hold);
+        CHECK(scene_at(0)->sequence.mover->x == x);
         GetClientRect(saver, &r);
         CHECK(r.right == client.right);
         CHECK(SendMessageA(saver, WM_SYSCOMMAND, SC_SCREENSAVE, 0) == 0);

@@ -54,7 +54,7 @@ struct SceneWindow : TestWindow {
 std::vector<HGDIOBJ> scene_objects()
 {
     std::vector<HGDIOBJ> objects;
-    for (Sprite* s : {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite}) {
+    for (Sprite* s : {&scene_at(0)->girl, &scene_at(0)->flare, &scene_at(0)->sky, &scene_at(0)->banner}) {
         for (int i = 0; i < s->count; i++) {
             if (s->frames[i].bitmap)
                 objects.push_back(s->frames[i].bitmap);
@@ -80,14 +80,14 @@ UINT_PTR WINAPI watched_set_timer(HWND window, UINT_PTR id, UINT period, TIMERPR
 TEST_CASE("ten seconds of the scene's own timer animate the window, ten ticks a second")
 {
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    write_options(0, 0);
     timers_asked.clear();
     ImportSpy spy("user32.dll", "SetTimer", reinterpret_cast<void*>(watched_set_timer));
     real_set_timer = reinterpret_cast<decltype(&SetTimer)>(spy.original);
     SceneWindow w;
     CHECK(timers_asked == std::vector<std::pair<UINT_PTR, UINT>>{{SCENE_TIMER, 100}});
-    CHECK(scene.mover == &girl_sprite);
-    CHECK(girl_sprite.width > 0);
+    CHECK(scene_at(0)->sequence.mover == &scene_at(0)->girl);
+    CHECK(scene_at(0)->girl.width > 0);
     Surface first(640, 480), later(640, 480);
     w.wait_ticks(5);
     capture_window(w.handle, first);
@@ -103,7 +103,7 @@ TEST_CASE("ten seconds of the scene's own timer animate the window, ten ticks a 
     CHECK(later.count_not(BLACK, {0, 0, 640, 480}) > 1000);
     for (WPARAM id : timers_seen)
         CHECK(id == SCENE_TIMER);
-    CHECK(scene.state != 0);  // a hundred ticks take the girl past her first pause
+    CHECK(scene_at(0)->sequence.state != 0);  // a hundred ticks take the girl past her first pause
 }
 
 TEST_CASE("a timer message of another identifier draws nothing")
@@ -114,15 +114,15 @@ TEST_CASE("a timer message of another identifier draws nothing")
     w.stop_timer();
     Surface before(640, 480), after(640, 480);
     capture_window(w.handle, before);
-    POINT mover = {scene.mover->x, scene.mover->y};
+    POINT mover = {scene_at(0)->sequence.mover->x, scene_at(0)->sequence.mover->y};
     SendMessageA(w.handle, WM_TIMER, 99, 0);
     capture_window(w.handle, after);
     CHECK(std::equal(before.bits, before.bits + 640 * 480, after.bits));
-    CHECK(scene.mover->x == mover.x);
-    CHECK(scene.mover->y == mover.y);
+    CHECK(scene_at(0)->sequence.mover->x == mover.x);
+    CHECK(scene_at(0)->sequence.mover->y == mover.y);
     SendMessageA(w.handle, WM_TIMER, SCENE_TIMER, 0);  // its own identifier draws a tick
     capture_window(w.handle, after);
-    CHECK(scene.mover->y != mover.y);
+    CHECK(scene_at(0)->sequence.mover->y != mover.y);
     CHECK_FALSE(std::equal(before.bits, before.bits + 640 * 480, after.bits));
 }
 
@@ -165,7 +165,7 @@ TEST_CASE("the options are written back at every destruction, also unchanged")
     }
     SUBCASE("in random mode the girl written is the last one picked, so the next run starts with her")
     {
-        write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=0\r\n");
+        write_options(1, 0);
         SceneWindow w;
         w.stop_timer();
         // Two picks from a known seed, as the runtime's generator makes them: girl 2, then 1.
@@ -179,20 +179,20 @@ TEST_CASE("the options are written back at every destruction, also unchanged")
         seed_girl_picks(seed);
         int changes = 0;
         for (int tick = 0; tick < 1000 && changes < 2; tick++) {
-            const int before = scene.state;
+            const int before = scene_at(0)->sequence.state;
             SendMessageA(w.handle, WM_TIMER, SCENE_TIMER, 0);
-            changes += (before == 4 && scene.state == 5) || (before == 14 && scene.state == 15);
+            changes += (before == 4 && scene_at(0)->sequence.state == 5) || (before == 14 && scene_at(0)->sequence.state == 15);
         }
         REQUIRE(changes == 2);
         REQUIRE(picks[0] != picks[1]);
-        CHECK(Girl == picks[1]);
+        CHECK(scene_at(0)->girl_index == picks[1]);
         DestroyWindow(w.handle);
         CHECK(profile_value("Mode") == "1");
         CHECK(profile_value("Girl") == std::to_string(picks[1]));
     }
     SUBCASE("a settings file removed while the saver runs is written anew")
     {
-        write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=1\r\n");
+        write_options(1, 1);
         SceneWindow w;
         remove_settings();
         DestroyWindow(w.handle);
@@ -292,12 +292,12 @@ TEST_CASE("full screen the palette may use the static colours, and the system's 
 TEST_CASE("on a 16-colour display the scene's frames are the standard colours, full screen and in preview")
 {
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=0\r\nGirl=0\r\n");
+    write_options(0, 0);
     SixteenColourDisplay display;
     for (bool preview : {false, true}) {
         CAPTURE(preview);
         SceneWindow w(WS_POPUP | WS_VISIBLE, preview);
-        for (Sprite* sprite : {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite}) {
+        for (Sprite* sprite : {&scene_at(0)->girl, &scene_at(0)->flare, &scene_at(0)->sky, &scene_at(0)->banner}) {
             REQUIRE(sprite->frames[0].bitmap != nullptr);
             // Her table is the 16 standard colours now, and every pixel one of them.
             for (int j = 0; j < 256; j++) {
@@ -332,8 +332,7 @@ TEST_CASE("the tear-down frees every picture, palette and background of the scen
     for (HGDIOBJ object : objects)
         left += GetObjectType(object) != 0;
     CHECK(left == 0);
-    CHECK(girl_sprite.frames == nullptr);
-    CHECK(banner_sprite.frames == nullptr);
+    CHECK(scene_at(0) == nullptr);  // no scene left, nor its sprites
 }
 
 static std::vector<HCURSOR> cursors_set;
@@ -413,9 +412,9 @@ TEST_CASE("the scene's scale: the primary monitor's own, rounded to a whole numb
         // At this display's 96 DPI the scene is shown pixel for pixel on the whole screen.
         install_sample_girls();
         SceneWindow w;
-        CHECK(stage_scale() == 1);
-        CHECK(scene.screen_width == GetSystemMetrics(SM_CXSCREEN));
-        CHECK(scene.screen_height == GetSystemMetrics(SM_CYSCREEN));
+        CHECK(scene_at(0)->scale == 1);
+        CHECK(scene_at(0)->sequence.screen_width == GetSystemMetrics(SM_CXSCREEN));
+        CHECK(scene_at(0)->sequence.screen_height == GetSystemMetrics(SM_CYSCREEN));
     }
     ImportSpy spy("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(watched_get_proc_address));
     real_get_proc_address = reinterpret_cast<decltype(&GetProcAddress)>(spy.original);

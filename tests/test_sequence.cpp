@@ -12,6 +12,8 @@
 
 namespace {
 
+Scene* scene;  // the scene the case plays
+
 typedef std::vector<std::pair<int, int>> Runs;  // (state, ticks spent in it)
 
 int index_of_module(const char* file_name)
@@ -27,15 +29,15 @@ struct Stage {
     Surface screen;
     Stage(int mode, const char* girl_file, int width = 640, int height = 480) : screen(width, height)
     {
-        scan_girl_modules();
-        start_scene_on(screen.dc, width, height, mode, girl_file ? index_of_module(girl_file) : Girl);
+        scan_girl_modules(LANG_NEUTRAL);
+        scene = start_scene_on(screen.dc, width, height, mode, girl_file ? index_of_module(girl_file) : Girl);
     }
-    ~Stage() { destroy_scene_sprites(); }
-    void tick() { scene_tick(screen.dc); }
+    ~Stage() { end_scene(scene); }
+    void tick() { scene_tick(scene, screen.dc); }
     bool run_until(int state, int limit = 2000)
     {
         for (int i = 0; i < limit; i++) {
-            if (scene.state == state)
+            if (scene->sequence.state == state)
                 return true;
             tick();
         }
@@ -46,12 +48,12 @@ struct Stage {
     {
         Runs runs;
         for (int ticks = 0; ticks < 5000; ticks++) {
-            int state = scene.state;
+            int state = scene->sequence.state;
             tick();
             if (runs.empty() || runs.back().first != state)
                 runs.push_back({state, 0});
             runs.back().second++;
-            if (state != 0 && scene.state == 0)
+            if (state != 0 && scene->sequence.state == 0)
                 break;
         }
         return runs;
@@ -92,8 +94,8 @@ TEST_CASE("one whole cycle on a 640 x 480 screen, state by state")
 {
     install_sample_girls();
     Stage stage(0, "lumidoll.aur");
-    REQUIRE(girl_sprite.width == 132);
-    REQUIRE(girl_sprite.height == 200);
+    REQUIRE(scene->girl.width == 132);
+    REQUIRE(scene->girl.height == 200);
     // Worked out by hand from the table for the 132 x 200 ballerina and the 252 x 140 flare:
     // girl steps (9, 13), flare steps (11, 12). The girl falls from -200 past (480-200)/2 = 140
     // in 27 ticks and from 151 past 480 in 26; the flare rises from 480 above 120-70 = 50 in
@@ -111,22 +113,22 @@ TEST_CASE("one whole cycle on a 640 x 480 screen, state by state")
         Runs runs = stage.cycle();
         CHECK(describe(runs) == describe(expected));
     }
-    CHECK(scene.gx == 9);
-    CHECK(scene.gy == 13);
+    CHECK(scene->sequence.gx == 9);
+    CHECK(scene->sequence.gy == 13);
 
     // The overlays' frames, tick by tick: each fades in from its blank last frame to the full
     // picture (frame 0), holds it, and fades out, one frame a tick, past its last frame until
     // the mover's own animation is back at its first.
     std::map<int, std::vector<int>> frames;  // by state, the overlay's frame after each tick
-    REQUIRE(scene.state == 0);
-    for (bool left = false; !left || scene.state != 0; left = left || scene.state != 0) {
-        const int state = scene.state;
+    REQUIRE(scene->sequence.state == 0);
+    for (bool left = false; !left || scene->sequence.state != 0; left = left || scene->sequence.state != 0) {
+        const int state = scene->sequence.state;
         stage.tick();
         const int phase = state % 100 == state ? state % 10 : state / 100 % 10;
         if (phase == 2)
-            frames[state].push_back(sky_sprite.frame);
+            frames[state].push_back(scene->sky.frame);
         if (phase == 7)
-            frames[state].push_back(banner_sprite.frame);
+            frames[state].push_back(scene->banner.frame);
     }
     const std::vector<int> sky_in = {6, 5, 4, 3, 2, 1, 0}, sky_out = {1, 2, 3, 4, 5, 6, 7, 8};
     const std::vector<int> banner_in = {5, 4, 3, 2, 1, 0}, banner_out = {1, 2, 3, 4, 5, 6};
@@ -159,58 +161,58 @@ TEST_CASE("one whole cycle on an 800 x 600 screen, where every step and margin d
     // Where everyone stands: the girl stops at (-132 + 26 x 10, 216), the sky at (800-40-332, 30),
     // the flare stops at 68 after entering at (800, 600), the banner at (40, 600-30-253).
     REQUIRE(stage.run_until(1));
-    CHECK(girl_sprite.x == 128);
-    CHECK(girl_sprite.y == 216);
+    CHECK(scene->girl.x == 128);
+    CHECK(scene->girl.y == 216);
     REQUIRE(stage.run_until(2));
-    CHECK(sky_sprite.x == 428);
-    CHECK(sky_sprite.y == 30);
+    CHECK(scene->sky.x == 428);
+    CHECK(scene->sky.y == 30);
     REQUIRE(stage.run_until(5));
-    CHECK(flare_sprite.x == 800);
-    CHECK(flare_sprite.y == 600);
+    CHECK(scene->flare.x == 800);
+    CHECK(scene->flare.y == 600);
     REQUIRE(stage.run_until(6));
-    CHECK(flare_sprite.x == 800 - 38 * 13);
-    CHECK(flare_sprite.y == 68);
+    CHECK(scene->flare.x == 800 - 38 * 13);
+    CHECK(scene->flare.y == 68);
     REQUIRE(stage.run_until(7));
-    CHECK(banner_sprite.x == 40);
-    CHECK(banner_sprite.y == 317);
+    CHECK(scene->banner.x == 40);
+    CHECK(scene->banner.y == 317);
     // The girl's pixels are where she stands, on a screen of this size.
     REQUIRE(stage.run_until(11));
-    CHECK(stage.screen.count_not(BLACK, rect_of(girl_sprite)) > 2000);
+    CHECK(stage.screen.count_not(BLACK, rect_of(scene->girl)) > 2000);
 }
 
 TEST_CASE("the overlays take their corners and the movers their entrances")
 {
     install_sample_girls();
     Stage stage(0, "lumidoll.aur");
-    CHECK(scene.mover == &girl_sprite);
-    CHECK(girl_sprite.x == -132);
-    CHECK(girl_sprite.y == -200);
+    CHECK(scene->sequence.mover == &scene->girl);
+    CHECK(scene->girl.x == -132);
+    CHECK(scene->girl.y == -200);
     REQUIRE(stage.run_until(2));
-    CHECK(sky_sprite.x == 640 - 32 - 332);
-    CHECK(sky_sprite.y == 24);
+    CHECK(scene->sky.x == 640 - 32 - 332);
+    CHECK(scene->sky.y == 24);
     REQUIRE(stage.run_until(5));
-    CHECK(scene.mover == &flare_sprite);
-    CHECK(flare_sprite.x == 640);
-    CHECK(flare_sprite.y == 480);
+    CHECK(scene->sequence.mover == &scene->flare);
+    CHECK(scene->flare.x == 640);
+    CHECK(scene->flare.y == 480);
     REQUIRE(stage.run_until(7));
-    CHECK(banner_sprite.x == 32);
-    CHECK(banner_sprite.y == 480 - 24 - 253);
+    CHECK(scene->banner.x == 32);
+    CHECK(scene->banner.y == 480 - 24 - 253);
     REQUIRE(stage.run_until(10));
-    CHECK(scene.mover == &girl_sprite);
-    CHECK(girl_sprite.x == 640);
-    CHECK(girl_sprite.y == -200);
+    CHECK(scene->sequence.mover == &scene->girl);
+    CHECK(scene->girl.x == 640);
+    CHECK(scene->girl.y == -200);
     REQUIRE(stage.run_until(12));
-    CHECK(sky_sprite.x == 32);
-    CHECK(sky_sprite.y == 24);
+    CHECK(scene->sky.x == 32);
+    CHECK(scene->sky.y == 24);
     REQUIRE(stage.run_until(15));
-    CHECK(flare_sprite.x == -252);
-    CHECK(flare_sprite.y == 480);
+    CHECK(scene->flare.x == -252);
+    CHECK(scene->flare.y == 480);
     REQUIRE(stage.run_until(17));
-    CHECK(banner_sprite.x == 640 - 32 - 432);
-    CHECK(banner_sprite.y == 480 - 24 - 253);
+    CHECK(scene->banner.x == 640 - 32 - 432);
+    CHECK(scene->banner.y == 480 - 24 - 253);
     REQUIRE(stage.run_until(0));
-    CHECK(girl_sprite.x == -132);
-    CHECK(girl_sprite.y == -200);
+    CHECK(scene->girl.x == -132);
+    CHECK(scene->girl.y == -200);
 }
 
 TEST_CASE("single girl mode keeps one girl for ever; random mode reloads her twice a cycle")
@@ -223,11 +225,11 @@ TEST_CASE("single girl mode keeps one girl for ever; random mode reloads her twi
         for (int mode : {0, 2}) {
             CAPTURE(mode);
             Stage stage(mode, "lumidoll.mir");
-            HBITMAP first = girl_sprite.frames[0].bitmap;
+            HBITMAP first = scene->girl.frames[0].bitmap;
             for (int half = 0; half < 6; half++) {
                 REQUIRE(stage.run_until(half % 2 ? 15 : 5));
-                CHECK(girl_sprite.frames[0].bitmap == first);
-                CHECK(girl_sprite.saved != nullptr);  // she was not reloaded: her background stays
+                CHECK(scene->girl.frames[0].bitmap == first);
+                CHECK(scene->girl.saved != nullptr);  // she was not reloaded: her background stays
                 stage.tick();
             }
             CHECK(Girl == 0);
@@ -238,10 +240,10 @@ TEST_CASE("single girl mode keeps one girl for ever; random mode reloads her twi
         Stage stage(1, "lumidoll.mir");
         for (int half = 0; half < 6; half++) {
             REQUIRE(stage.run_until(half % 2 ? 14 : 4));
-            REQUIRE(girl_sprite.saved != nullptr);
+            REQUIRE(scene->girl.saved != nullptr);
             REQUIRE(stage.run_until(half % 2 ? 15 : 5));
-            CHECK(girl_sprite.saved == nullptr);  // a fresh load has no saved background
-            CHECK(girl_sprite.frames[0].bitmap != nullptr);
+            CHECK(scene->girl.saved == nullptr);  // a fresh load has no saved background
+            CHECK(scene->girl.frames[0].bitmap != nullptr);
             CHECK(Girl == 0);
         }
     }
@@ -264,29 +266,29 @@ TEST_CASE("a new girl of another size comes in at her own pace, as she does alon
     std::map<int, Runs> alone;  // each girl's cycle when she is the only one, by her width
     for (const char* file : {"lumidoll.aur", "lumidoll.mir"}) {
         Stage solo(0, file);
-        int width = girl_sprite.width;
+        int width = scene->girl.width;
         alone[width] = solo.cycle();
     }
     REQUIRE(alone.size() == 2);
     Stage stage(1, "lumidoll.aur");
     seed_girl_picks(7);  // a fixed sequence of picks
     int sizes_seen = 0;
-    int last_width = girl_sprite.width;
+    int last_width = scene->girl.width;
     for (int change = 0; change < 12; change++) {
         // After the change at the end of each half, the new girl comes in at the other half's start.
         const int entry = change % 2 ? 0 : 10;
         REQUIRE(stage.run_until(entry));
-        CAPTURE(girl_sprite.width);
+        CAPTURE(scene->girl.width);
         int ticks = 0;
-        while (scene.state == entry && ticks < 1000) {
+        while (scene->sequence.state == entry && ticks < 1000) {
             stage.tick();
             ticks++;
         }
-        REQUIRE(alone.count(girl_sprite.width) == 1);
-        CHECK(ticks == ticks_in(alone[girl_sprite.width], entry));
-        if (girl_sprite.width != last_width)
+        REQUIRE(alone.count(scene->girl.width) == 1);
+        CHECK(ticks == ticks_in(alone[scene->girl.width], entry));
+        if (scene->girl.width != last_width)
             sizes_seen++;
-        last_width = girl_sprite.width;
+        last_width = scene->girl.width;
     }
     CHECK(sizes_seen > 0);
     install_sample_girls();
@@ -295,32 +297,34 @@ TEST_CASE("a new girl of another size comes in at her own pace, as she does alon
 TEST_CASE("every travel step is at least one pixel on every screen size")
 {
     const int girl_sizes[][2] = {{132, 200}, {168, 180}, {120, 220}, {0, 0}, {1, 1}};
+    static Scene bare;
+    scene = &bare;
     int checked = 0;
     for (int w = 100; w <= 7680; w += (w < 800 ? 7 : 97)) {
         for (int h = 50; h <= 4320; h += (h < 600 ? 11 : 89)) {
             for (const auto& girl : girl_sizes) {
-                scene.screen_width = w;
-                scene.screen_height = h;
-                compute_steps(girl[0], girl[1], 252, 140);
-                REQUIRE(scene.gx >= 1);
-                REQUIRE(scene.gy >= 1);
-                REQUIRE(scene.fx >= 1);
-                REQUIRE(scene.fy >= 1);
+                scene->sequence.screen_width = w;
+                scene->sequence.screen_height = h;
+                compute_steps(scene, girl[0], girl[1], 252, 140);
+                REQUIRE(scene->sequence.gx >= 1);
+                REQUIRE(scene->sequence.gy >= 1);
+                REQUIRE(scene->sequence.fx >= 1);
+                REQUIRE(scene->sequence.fy >= 1);
                 checked++;
             }
         }
     }
-    scene.screen_width = 7680;
-    scene.screen_height = 4320;
-    compute_steps(0, 0, 252, 140);
-    CHECK(scene.gx >= 1);
-    scene.screen_width = 640;
-    scene.screen_height = 480;
-    compute_steps(132, 200, 252, 140);
-    CHECK(scene.fx == 11);
-    CHECK(scene.fy == 12);
-    CHECK(scene.mx == 32);
-    CHECK(scene.my == 24);
+    scene->sequence.screen_width = 7680;
+    scene->sequence.screen_height = 4320;
+    compute_steps(scene, 0, 0, 252, 140);
+    CHECK(scene->sequence.gx >= 1);
+    scene->sequence.screen_width = 640;
+    scene->sequence.screen_height = 480;
+    compute_steps(scene, 132, 200, 252, 140);
+    CHECK(scene->sequence.fx == 11);
+    CHECK(scene->sequence.fy == 12);
+    CHECK(scene->sequence.mx == 32);
+    CHECK(scene->sequence.my == 24);
     CHECK(checked > 1000);
 }
 
@@ -334,36 +338,36 @@ TEST_CASE("what the screen shows: overlays at their corners, black elsewhere, no
     {
         REQUIRE(stage.run_until(200));
         stage.tick();
-        RECT sky = rect_of(sky_sprite);
+        RECT sky = rect_of(scene->sky);
         CHECK(sky.left == 276);
         CHECK(sky.top == 24);
         CHECK(screen.count_not(BLACK, sky) > 2000);
-        CHECK(screen.count_not(BLACK, rect_of(girl_sprite)) > 1000);
-        CHECK(stray_pixels(screen, {sky, rect_of(girl_sprite)}) == 0);
+        CHECK(screen.count_not(BLACK, rect_of(scene->girl)) > 1000);
+        CHECK(stray_pixels(screen, {sky, rect_of(scene->girl)}) == 0);
     }
     SUBCASE("a rising flare leaves no trail, and the faded sky is gone")
     {
         REQUIRE(stage.run_until(5));
         for (int i = 0; i < 20; i++)
             stage.tick();
-        CHECK(screen.count_not(BLACK, rect_of(flare_sprite)) > 1000);
-        CHECK(stray_pixels(screen, {rect_of(flare_sprite)}) == 0);
+        CHECK(screen.count_not(BLACK, rect_of(scene->flare)) > 1000);
+        CHECK(stray_pixels(screen, {rect_of(scene->flare)}) == 0);
     }
     SUBCASE("the banner at the bottom left during its hold, and nothing else but the flare")
     {
         REQUIRE(stage.run_until(700));
         stage.tick();
-        RECT banner = rect_of(banner_sprite);
+        RECT banner = rect_of(scene->banner);
         CHECK(banner.left == 32);
         CHECK(banner.top == 203);
         CHECK(screen.count_not(BLACK, banner) > 5000);
-        CHECK(stray_pixels(screen, {banner, rect_of(flare_sprite)}) == 0);
+        CHECK(stray_pixels(screen, {banner, rect_of(scene->flare)}) == 0);
     }
     SUBCASE("after a whole cycle only the girl, coming in again, is on the screen")
     {
         stage.cycle();
         stage.tick();
-        CHECK(stray_pixels(screen, {rect_of(girl_sprite)}) == 0);
+        CHECK(stray_pixels(screen, {rect_of(scene->girl)}) == 0);
     }
 }
 
@@ -372,7 +376,7 @@ TEST_CASE("random mode without any module keeps the girl and the rhythm going")
     remove_installed_girls();
     Girl = 2;
     Stage stage(1, nullptr);
-    CHECK(girl_sprite.width == 0);
+    CHECK(scene->girl.width == 0);
     // Worked out by hand for a girl without pictures: she has no size, steps (6, 9); she
     // falls from 0 past 240 in 27 ticks and from 243 past 480 in 27; the rest as usual.
     const Runs expected = {
@@ -386,7 +390,7 @@ TEST_CASE("random mode without any module keeps the girl and the rhythm going")
     // The flare and the overlays still play: the banner is on the screen during its hold.
     REQUIRE(stage.run_until(700));
     stage.tick();
-    CHECK(stage.screen.count_not(BLACK, rect_of(banner_sprite)) > 5000);
+    CHECK(stage.screen.count_not(BLACK, rect_of(scene->banner)) > 5000);
     install_sample_girls();
 }
 
@@ -398,12 +402,12 @@ TEST_CASE("an unknown state number makes a tick do nothing")
         stage.tick();
     GdiFlush();
     std::vector<uint32_t> before(stage.screen.bits, stage.screen.bits + 640 * 480);
-    scene.state = 42;
-    int x = girl_sprite.x, y = girl_sprite.y;
+    scene->sequence.state = 42;
+    int x = scene->girl.x, y = scene->girl.y;
     stage.tick();
     GdiFlush();
-    CHECK(scene.state == 42);
-    CHECK(girl_sprite.x == x);
-    CHECK(girl_sprite.y == y);
+    CHECK(scene->sequence.state == 42);
+    CHECK(scene->girl.x == x);
+    CHECK(scene->girl.y == y);
     CHECK(std::equal(before.begin(), before.end(), stage.screen.bits));
 }

@@ -38,7 +38,7 @@ TEST_CASE("left running in random mode the saver keeps animating with flat memor
     const DWORD seconds = configured ? static_cast<DWORD>(atoi(configured)) : 60;
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\SkyFlare.scr");
     install_sample_girls();
-    write_settings("[Screen Saver.SkyFlare]\r\nMode=1\r\nGirl=0\r\n");
+    write_options(1, 0);
     const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
     SetCursorPos(cx, cy);
     REQUIRE(wait_until([&] { POINT p; GetCursorPos(&p); return p.x == cx && p.y == cy; }));
@@ -90,7 +90,7 @@ TEST_CASE("girl after girl in random mode, every bitmap and palette of the one b
     GdiWatch watch;
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     Surface screen(w, h);
-    start_scene_on(screen.dc, w, h, 1, 0);
+    Scene* scene = start_scene_on(screen.dc, w, h, 1, 0);
     seed_girl_picks(1208);
     // Every sample girl has 17 frames: at the start of each cycle the same number lives.
     std::vector<size_t> at_cycle_start;
@@ -99,16 +99,16 @@ TEST_CASE("girl after girl in random mode, every bitmap and palette of the one b
         at_cycle_start.push_back(watch.alive());
         bool under_way = false;
         for (int ticks = 0; ticks < 2000; ticks++) {
-            int state = scene.state;
-            scene_tick(screen.dc);
-            reloads += (state == 4 || state == 14) && scene.state != state;
-            if (scene.state != 0)
+            int state = scene->sequence.state;
+            scene_tick(scene, screen.dc);
+            reloads += (state == 4 || state == 14) && scene->sequence.state != state;
+            if (scene->sequence.state != 0)
                 under_way = true;
             else if (under_way)
                 break;
         }
     }
-    destroy_scene_sprites();
+    end_scene(scene);
     MESSAGE(reloads << " girls loaded; alive at each cycle's start: " << at_cycle_start.front() << " then "
                     << at_cycle_start.back());
     CHECK(reloads == 40);

@@ -17,6 +17,8 @@
 
 namespace {
 
+Scene drawing;  // the scene whose mover's palette every draw of the cases uses
+
 // A background with a different colour at every pixel, so a wrong restore shows.
 uint32_t background(int x, int y)
 {
@@ -73,13 +75,13 @@ struct TestSprite {
         begin_sprite_load(&sprite, static_cast<int>(frames.size()), frames.data());
         for (size_t i = 0; i < bitmaps.size(); i++)
             frames[i].bitmap = bitmaps[i];
-        finish_sprite_load(&sprite, screen.dc);
-        scene.mover = &sprite;
+        finish_sprite_load(&sprite, screen.dc, DISPLAY_TRUE_COLOUR);
+        drawing.sequence.mover = &sprite;
     }
     ~TestSprite()
     {
         destroy_sprite(&sprite);
-        scene.mover = nullptr;
+        drawing.sequence.mover = nullptr;
     }
 };
 
@@ -119,10 +121,10 @@ TEST_CASE("a redraw in place with the next frame leaves no trace of the previous
     Surface screen(320, 240);
     paint_background(screen);
     TestSprite t(screen, block_then_square(40, 32));
-    draw_sprite(screen.dc, 100, 80, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 100, 80, &t.sprite);
     check_screen_shows(screen, 100, 80, 40, 32, red);
     t.sprite.frame = 1;
-    draw_sprite(screen.dc, 100, 80, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 100, 80, &t.sprite);
     check_screen_shows(screen, 100, 80, 40, 32, [](int x, int y) {
         return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u;
     });
@@ -133,12 +135,12 @@ TEST_CASE("moving a sprite leaves no trail behind it")
     Surface screen(320, 240);
     paint_background(screen);
     TestSprite t(screen, block_then_square(40, 32));
-    draw_sprite(screen.dc, 100, 80, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 100, 80, &t.sprite);
 
     SUBCASE("a move by less than its size: the overlap shows the new frame")
     {
         t.sprite.frame = 1;
-        draw_sprite(screen.dc, 112, 87, &t.sprite);
+        draw_sprite(&drawing, screen.dc, 112, 87, &t.sprite);
         check_screen_shows(screen, 112, 87, 40, 32, [](int x, int y) {
             return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u;
         });
@@ -147,13 +149,13 @@ TEST_CASE("moving a sprite leaves no trail behind it")
     }
     SUBCASE("a move by more than its size puts back the whole old rectangle")
     {
-        draw_sprite(screen.dc, 220, 180, &t.sprite);
+        draw_sprite(&drawing, screen.dc, 220, 180, &t.sprite);
         check_screen_shows(screen, 220, 180, 40, 32, red);
     }
     SUBCASE("a long walk in small steps, up and left, leaves only the sprite where it ends")
     {
         for (int step = 1; step <= 20; step++)
-            draw_sprite(screen.dc, 100 - 3 * step, 80 - 2 * step, &t.sprite);
+            draw_sprite(&drawing, screen.dc, 100 - 3 * step, 80 - 2 * step, &t.sprite);
         check_screen_shows(screen, 40, 40, 40, 32, red);
     }
 }
@@ -167,10 +169,10 @@ TEST_CASE("a sprite partly or wholly outside the window draws without error")
     for (const POINT& place : places) {
         CAPTURE(place.x);
         CAPTURE(place.y);
-        draw_sprite(screen.dc, place.x, place.y, &t.sprite);
+        draw_sprite(&drawing, screen.dc, place.x, place.y, &t.sprite);
         check_screen_shows(screen, place.x, place.y, 40, 32, red);
     }
-    draw_sprite(screen.dc, 100, 100, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 100, 100, &t.sprite);
     check_screen_shows(screen, 100, 100, 40, 32, red);
 }
 
@@ -181,7 +183,7 @@ TEST_CASE("a sprite without its first picture has no size and is never drawn")
     TestSprite t(screen, {nullptr, nullptr, nullptr});
     CHECK(t.sprite.width == 0);
     CHECK(t.sprite.height == 0);
-    draw_sprite(screen.dc, 50, 20, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 50, 20, &t.sprite);
     check_screen_shows(screen, 0, 0, 0, 0, red);
     // It still travels, so the choreography keeps its rhythm.
     CHECK(t.sprite.x == 50);
@@ -194,10 +196,10 @@ TEST_CASE("a frame whose picture is missing shows nothing of its own")
     Surface screen(200, 100);
     paint_background(screen);
     TestSprite t(screen, {make_frame(30, 20, COLOURS, [](int, int) { return 3; }), nullptr});
-    draw_sprite(screen.dc, 40, 30, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 40, 30, &t.sprite);
     check_screen_shows(screen, 40, 30, 30, 20, [](int, int) { return 0x00C000u; });
     t.sprite.frame = 1;
-    draw_sprite(screen.dc, 50, 35, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 50, 35, &t.sprite);
     check_screen_shows(screen, 0, 0, 0, 0, red);  // the background, all of it
 }
 
@@ -207,7 +209,7 @@ TEST_CASE("a frame index past the last frame shows the last frame")
     paint_background(screen);
     TestSprite t(screen, block_then_square(40, 32));
     t.sprite.frame = 3;  // two frames: index 1 is the last
-    draw_sprite(screen.dc, 20, 20, &t.sprite);
+    draw_sprite(&drawing, screen.dc, 20, 20, &t.sprite);
     check_screen_shows(screen, 20, 20, 40, 32, [](int x, int y) {
         return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u;
     });
@@ -270,10 +272,10 @@ TEST_CASE("every draw uses the mover's current palette on all five contexts and 
     real_realize_palette = reinterpret_cast<decltype(&RealizePalette)>(realize.original);
     TestSprite mover(screen, block_then_square(16, 16));
     TestSprite other(screen, block_then_square(8, 8));
-    scene.mover = &mover.sprite;
+    drawing.sequence.mover = &mover.sprite;
     mover.sprite.frame = 1;
     palette_calls.clear();
-    draw_sprite(screen.dc, 10, 10, &other.sprite);  // drawn with the mover's frame 1 palette
+    draw_sprite(&drawing, screen.dc, 10, 10, &other.sprite);  // drawn with the mover's frame 1 palette
     const HPALETTE wanted = mover.frames[1].palette;
     REQUIRE(palette_calls.size() == 11);  // five selections, one realization, five restorations
     std::map<HDC, HPALETTE> chosen;
@@ -299,8 +301,8 @@ TEST_CASE("every draw uses the mover's current palette on all five contexts and 
 
     // No mover, or a mover without frames: nothing is selected at all.
     palette_calls.clear();
-    scene.mover = nullptr;
-    draw_sprite(screen.dc, 12, 12, &other.sprite);
+    drawing.sequence.mover = nullptr;
+    draw_sprite(&drawing, screen.dc, 12, 12, &other.sprite);
     CHECK(palette_calls.empty());
 }
 
@@ -311,14 +313,14 @@ TEST_CASE("the saver's own flare crosses a real window without a trail")
     static SpriteFrame frames[16];
     Sprite flare;
     clear_sprite(&flare);
-    load_sprite(&flare, dc, 16, frames, "SKYFLARE", app_instance);
+    load_sprite(&flare, dc, DISPLAY_TRUE_COLOUR, 16, frames, "SKYFLARE", app_instance);
     REQUIRE(flare.width == 252);
     REQUIRE(flare.height == 140);
-    scene.mover = &flare;
+    drawing.sequence.mover = &flare;
     Surface shown(640, 480);
     for (int step = 0; step < 12; step++) {
         flare.frame = step % 16;
-        draw_sprite(dc, 360 - 25 * step, 300 - 20 * step, &flare);
+        draw_sprite(&drawing, dc, 360 - 25 * step, 300 - 20 * step, &flare);
         capture_window(window.handle, shown);
         // Outside the flare's rectangle the window is black; inside, the flare shows.
         RECT inside = {flare.x, flare.y, flare.x + 252, flare.y + 140};
@@ -334,7 +336,7 @@ TEST_CASE("the saver's own flare crosses a real window without a trail")
     }
     ReleaseDC(window.handle, dc);
     destroy_sprite(&flare);
-    scene.mover = nullptr;
+    drawing.sequence.mover = nullptr;
 }
 
 // Every object deletion of the saver's code, counted per handle.
@@ -360,9 +362,9 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
         std::vector<HGDIOBJ> handles[4];
         for (int s = 0; s < 4; s++) {
             clear_sprite(&sprites[s]);
-            load_sprite(&sprites[s], screen.dc, counts[s], frames[s], prefixes[s], app_instance);
-            scene.mover = &sprites[s];
-            draw_sprite(screen.dc, 5, 5, &sprites[s]);  // so each holds a saved background too
+            load_sprite(&sprites[s], screen.dc, DISPLAY_TRUE_COLOUR, counts[s], frames[s], prefixes[s], app_instance);
+            drawing.sequence.mover = &sprites[s];
+            draw_sprite(&drawing, screen.dc, 5, 5, &sprites[s]);  // so each holds a saved background too
             for (int i = 0; i < counts[s]; i++) {
                 handles[s].push_back(frames[s][i].bitmap);
                 handles[s].push_back(frames[s][i].palette);
@@ -389,7 +391,7 @@ TEST_CASE("destroying the four sprites, in any order, frees each bitmap and pale
             deleted += static_cast<size_t>(counted.second);
         CHECK(deleted == handles[0].size() + handles[1].size() + handles[2].size() + handles[3].size());
     }
-    scene.mover = nullptr;
+    drawing.sequence.mover = nullptr;
 }
 
 namespace {
@@ -416,17 +418,17 @@ uint32_t nearest_standard(uint32_t colour)
 TEST_CASE("on a 16-colour display each frame becomes a steady pattern of the standard colours")
 {
     install_sample_girls();
-    scan_girl_modules();
-    Girl = 0;
-    Sprite* cast[4] = {&girl_sprite, &flare_sprite, &sky_sprite, &banner_sprite};
+    scan_girl_modules(LANG_NEUTRAL);
+    static Scene scene;
+    scene.girl_index = 0;
+    Sprite* cast[4] = {&scene.girl, &scene.flare, &scene.sky, &scene.banner};
     const char* names[4] = {"girl", "flare", "sky", "banner"};
     HDC screen = GetDC(nullptr);
     // Every frame as drawn, then as loaded for a 16-colour display.
     std::vector<std::vector<uint32_t>> drawn, dithered;
     std::vector<int> widths, owner;
     for (int kind : {DISPLAY_TRUE_COLOUR, DISPLAY_16_COLOURS}) {
-        set_display_kind(kind);
-        load_scene_sprites(screen);
+        open_cast(&scene, screen, kind);
         for (int s = 0; s < 4; s++)
             for (int i = 0; i < cast[s]->count; i++) {
                 int w, h;
@@ -436,9 +438,8 @@ TEST_CASE("on a 16-colour display each frame becomes a steady pattern of the sta
                     owner.push_back(s);
                 }
             }
-        destroy_scene_sprites();
+        close_cast(&scene);
     }
-    set_display_kind(DISPLAY_TRUE_COLOUR);
     ReleaseDC(nullptr, screen);
     REQUIRE(dithered.size() == drawn.size());
     std::set<uint32_t> standard;
