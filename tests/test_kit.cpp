@@ -81,7 +81,7 @@ TEST_CASE("the checker names each fault a module author can make")
         {"lumidoll.siz", "GIRL7: 48 x 60, not the size of GIRL1 (40 x 60)"},
         {"lumidoll.hgt", "GIRL6: 40 x 72, not the size of GIRL1 (40 x 60)"},
         {"lumidoll.wdt", "GIRL11: 52 x 60, not the size of GIRL1 (40 x 60)"},
-        {"lumidoll.tit", "has 78 characters; the dialog shows only the first 39"},
+        {"lumidoll.tit", "has 49 characters; the dialog shows only the first 39"},
         {"lumidoll.txt", "module: lumidoll.txt is not a girl module: it does not start as a Windows program or library does"},
         {"lumidoll.emp", "module: lumidoll.emp is not a girl module: the file is empty"},
         {"lumidoll.zzz", "does not exist: there is nothing to check"},

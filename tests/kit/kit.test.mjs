@@ -269,7 +269,7 @@ test('module files read as the checker reads them: each fault named', () => {
     'lumidoll.hgt': ['refused', 'GIRL6: 40 x 72, not the size of GIRL1 (40 x 60)'],
     'lumidoll.wdt': ['refused', 'GIRL11: 52 x 60, not the size of GIRL1 (40 x 60)'],
     'lumidoll.bkg': ['warning', 'GIRL5: not surrounded by pure black'],
-    'lumidoll.tit': ['refused', 'has 78 characters; the dialog shows only the first 39'],
+    'lumidoll.tit': ['refused', 'has 49 characters; the dialog shows only the first 39'],
     'lumidoll.txt': ['refused', 'lumidoll.txt is not a girl module: it does not start as a Windows program'],
     'lumidoll.emp': ['refused', 'lumidoll.emp is not a girl module: the file is empty'],
     'nova.dll': ['refused', '"nova.dll" is no girl module name'],
