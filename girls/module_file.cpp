@@ -21,6 +21,7 @@ struct Layout {
     Offset section_table;     // where the section headers start
     WORD sections;
     DWORD directory_address;  // the resource directory's address in the module
+    DWORD directory_size;     // and its size, as the headers give it
     WORD home;                // the section that holds it (its index)
     IMAGE_SECTION_HEADER home_section;
     Offset directory;         // where the resource directory starts in the file
@@ -75,7 +76,8 @@ static bool read_part(const Layout* file, ModuleCheck* check, Offset offset, voi
 }
 
 // Whether `length` bytes at the directory-relative offset lie in the directory's section as far
-// as the file goes. If not, the part they belong to is cut (past the file's end) or damaged.
+// as the file goes, and in the size the headers give the directory. If not, the part they belong
+// to is cut (past the file's end) or damaged.
 static bool directory_holds(const Layout* file, ModuleCheck* check, Offset at, Offset length, DWORD part)
 {
     Offset end = file->directory + at + length;
@@ -85,6 +87,12 @@ static bool directory_holds(const Layout* file, ModuleCheck* check, Offset at, O
     }
     if (end > file->section_end) {
         mark_damaged(check, part, FAULT_OUTSIDE_SECTION);
+        return false;
+    }
+    // Wine finds no resource at all in a directory given less than its root table's header;
+    // Windows documents the size as the whole table's, which every table and entry lies in.
+    if (at + length > file->directory_size) {
+        mark_damaged(check, part, FAULT_DIRECTORY_SIZE);
         return false;
     }
     return true;
@@ -548,6 +556,7 @@ static bool check_headers(Layout* file, ModuleCheck* check, DWORD* resources)
             return false;
         }
         *resources = directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
+        file->directory_size = check->directory_size = directories[IMAGE_DIRECTORY_ENTRY_RESOURCE].Size;
     }
     for (WORD i = 0; i < file->sections; i++) {
         IMAGE_SECTION_HEADER section;

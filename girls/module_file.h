@@ -41,6 +41,7 @@ enum PartFault {
     FAULT_DATA_ELSEWHERE,     // its data lies outside the directory's own section
     FAULT_BITMAP_PLANES,      // colour planes other than 1
     FAULT_TITLE_ZERO,         // string 1 holds a character 0, where the dialog's line ends
+    FAULT_DIRECTORY_SIZE,     // the headers give the directory fewer bytes than its tables take
 };
 
 // Why a file is no library at all.
@@ -68,6 +69,7 @@ struct ModuleCheck {
     DWORD cut;                // parts that lie, at least partly, past the end of the file
     DWORD damaged;            // parts inside the file that do not hold what they claim
     int shorter_than_sections;// the file ends before its sections say they do: it was cut short
+    DWORD directory_size;     // the resource directory's size, as the headers give it
     unsigned char fault[PART_COUNT];  // a PartFault for each damaged part
     DWORD present;            // the parts the module has: its title (in every language of
                               // string block 1) and which frames

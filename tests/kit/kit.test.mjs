@@ -244,6 +244,7 @@ test('titles and names as the saver shows and finds them; pictures in the order 
   assert.equal(kit.readGirl(built.module.bytes, 'lumidoll.mal').title, 'Ma\u0142gorzata');
   assert.deepEqual(kit.checkTitle('\u661f'.repeat(39)).filter((f) => f.severity === 'refused'), []);
   assert.equal(kit.checkTitle('\u661f'.repeat(40))[0].severity, 'refused');
+  assert.equal(kit.checkTitle('\u{1F338}'.repeat(39))[0].text, "the title has 78 characters; a girl's title may have at most 39");
   // Cyrillic and Japanese: in which code pages each does not show, and how it shows there.
   assert.deepEqual(kit.checkTitle('\u041c\u0438\u0440\u0430 \u0417\u0432\u0435\u0437\u0434\u0430').map((f) => f.text), [
     'on the Windows 95 family her title shows as "???? ??????" in code pages 950 (Traditional Chinese), ' +

@@ -242,6 +242,10 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
     if (!(check.present & PART_TITLE)) {
         say("title", sentence::titleMissing);
         good = false;
+    } else if (!title.title[0]) {
+        // The rule found her title, the system none: said as such, never as an empty one.
+        say("title", sentence::titleUnread);
+        good = false;
     } else {
         const std::string shown = to_utf8(title.title);
         if (check.title_length > MAX_TITLE) {
@@ -251,7 +255,7 @@ static bool say_readable_module(HMODULE module, const ModuleCheck& check, const 
             good = false;
         } else {
             say_text("title: " + words(sentence::titleShown, {{"title", shown},
-                                                              {"length", std::to_string(check.title_length)}}));
+                                                              {"length", std::to_string(lstrlenW(title.title))}}));
         }
         say_code_pages(title.title);
     }

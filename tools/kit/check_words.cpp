@@ -118,6 +118,7 @@ static std::string fault_of(int bit, const ModuleCheck& check)
     case FAULT_DATA_ELSEWHERE: return sentence::faultDataElsewhere;
     case FAULT_BITMAP_PLANES: return words(sentence::faultBitmapPlanes, {{"planes", std::to_string(facts.planes)}});
     case FAULT_TITLE_ZERO: return sentence::faultTitleZero;
+    case FAULT_DIRECTORY_SIZE: return words(sentence::faultDirectorySize, {{"size", format_count(check.directory_size)}});
     default: return sentence::faultBitmapShort;
     }
 }

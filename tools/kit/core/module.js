@@ -21,7 +21,7 @@ const IMAGE_DOS_HEADER = { size: 64, e_magic: [0, u16], e_lfanew: [60, i32] };
 const IMAGE_FILE_HEADER = { size: 20, NumberOfSections: [2, u16], SizeOfOptionalHeader: [16, u16] };
 const IMAGE_OPTIONAL_HEADER32 = { Magic: [0, u16], SizeOfHeaders: [60, u32], NumberOfRvaAndSizes: [92, u32], DataDirectory: 96 };
 const IMAGE_OPTIONAL_HEADER64 = { Magic: [0, u16], SizeOfHeaders: [60, u32], NumberOfRvaAndSizes: [108, u32], DataDirectory: 112 };
-const IMAGE_DATA_DIRECTORY = { size: 8, VirtualAddress: [0, u32] };
+const IMAGE_DATA_DIRECTORY = { size: 8, VirtualAddress: [0, u32], Size: [4, u32] };
 const IMAGE_SECTION_HEADER = { size: 40, VirtualSize: [8, u32], VirtualAddress: [12, u32], SizeOfRawData: [16, u32],
                                PointerToRawData: [20, u32] };
 const IMAGE_RESOURCE_DIRECTORY = { size: 16, NumberOfNamedEntries: [12, u16], NumberOfIdEntries: [14, u16] };
@@ -45,13 +45,13 @@ const FAULTS = {
   bitmapSize: 'faultBitmapSize', bitmapBits: 'faultBitmapBits', bitmapCompressed: 'faultBitmapCompressed',
   bitmapColours: 'faultBitmapColours', bitmapShort: 'faultBitmapShort', sectionWraps: 'faultSectionWraps',
   directoryInHeaders: 'faultDirectoryInHeaders', dataElsewhere: 'faultDataElsewhere',
-  bitmapPlanes: 'faultBitmapPlanes', titleZero: 'faultTitleZero',
+  bitmapPlanes: 'faultBitmapPlanes', titleZero: 'faultTitleZero', directorySize: 'faultDirectorySize',
 };
 
 /**
  * The rule applied to a whole file.
  * -> { readable, fileSize, libraryFault: null | 'empty' | 'noStart' | 'noHeader',
- *      cut: Set<part>, damaged: Map<part, fault>, shorterThanSections,
+ *      cut: Set<part>, damaged: Map<part, fault>, shorterThanSections, directorySize,
  *      present: Set<part>, title: string | undefined (string 1 of its first language),
  *      titleLength: the longest of its languages' titles,
  *      frames: [{ width, height, planes, bits, colours, dib: Uint8Array } | undefined] x 17 }
@@ -59,7 +59,7 @@ const FAULTS = {
  */
 export function checkModule(bytes) {
   const check = { readable: false, fileSize: bytes.length, libraryFault: null, cut: new Set(), damaged: new Map(),
-                  shorterThanSections: false, present: new Set(), title: undefined, titleLength: 0,
+                  shorterThanSections: false, directorySize: 0, present: new Set(), title: undefined, titleLength: 0,
                   frames: new Array(FRAMES) };
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
   const file = { size: bytes.length };
@@ -90,11 +90,15 @@ export function checkModule(bytes) {
   }
 
   // Whether `length` bytes at the directory-relative offset lie in the directory's section as far
-  // as the file goes. If not, the part they belong to is cut (past the file's end) or damaged.
+  // as the file goes, and in the size the headers give the directory. If not, the part they belong
+  // to is cut (past the file's end) or damaged.
   function directoryHolds(at, length, part) {
     const end = file.directory + at + length;
     if (end > file.size) { check.cut.add(part); return false; }
     if (end > file.sectionEnd) { markDamaged(part, 'outsideSection'); return false; }
+    // Wine finds no resource at all in a directory given less than its root table's header;
+    // Windows documents the size as the whole table's, which every table and entry lies in.
+    if (at + length > file.directorySize) { markDamaged(part, 'directorySize'); return false; }
     return true;
   }
   function readDirectory(struct, at, size = struct.size) {
@@ -326,7 +330,9 @@ export function checkModule(bytes) {
         markDamaged(PART_HEADERS, 'headerForm');
         return null;
       }
-      resources = fields(IMAGE_DATA_DIRECTORY, optionalAt + directoriesAt + IMAGE_DATA_DIRECTORY.size * IMAGE_DIRECTORY_ENTRY_RESOURCE).VirtualAddress;
+      const entry = fields(IMAGE_DATA_DIRECTORY, optionalAt + directoriesAt + IMAGE_DATA_DIRECTORY.size * IMAGE_DIRECTORY_ENTRY_RESOURCE);
+      resources = entry.VirtualAddress;
+      file.directorySize = check.directorySize = entry.Size;
     }
     for (let i = 0; i < file.sections; i++) {
       const section = fields(IMAGE_SECTION_HEADER, file.sectionTable + IMAGE_SECTION_HEADER.size * i);
@@ -417,7 +423,8 @@ export function unreadableSentences(check, fileName) {
                             [PART_TITLE]: sentence('partTitle') }[part] || `GIRL${part + 1}`);
   for (const part of order) {
     if (!check.damaged.has(part)) continue;
-    const text = sentence('damaged', { part: name(part), fault: sentence(FAULTS[check.damaged.get(part)], check.frames[part] || {}) });
+    const facts = check.frames[part] || { size: formatCount(check.directorySize) };
+    const text = sentence('damaged', { part: name(part), fault: sentence(FAULTS[check.damaged.get(part)], facts) });
     sentences.push(part < FRAMES ? { part, text } : { text });
   }
   return sentences;
