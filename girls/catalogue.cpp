@@ -77,8 +77,12 @@ static void read_title(HMODULE module, void* context)
     WCHAR stored[sizeof girl->title / sizeof girl->title[0]];
     char shown[2 * (characters - 1) + 1];
     if (unicode_user()) {
-        if (stored_title(module, read->language, girl->title, characters) < 0)
+        const int length = stored_title(module, read->language, girl->title, characters);
+        if (length < 0)
             girl->title[0] = L'\0';
+        // A title cut at 39 ends with a whole character, never the first half of a pair.
+        else if (length > 0 && girl->title[length - 1] >= 0xD800 && girl->title[length - 1] <= 0xDBFF)
+            girl->title[length - 1] = L'\0';
         return;
     }
     if (stored_title(module, read->language, stored, characters) >= 0) {

@@ -9,6 +9,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "base/string_table.h"
 #include "check_words.h"
 #include "girls/module_file.h"
 #include "girls/module_guard.h"
@@ -190,25 +191,13 @@ struct TitleRead {
 };
 static TitleRead title_read;
 
-// Her title exactly as she stores it, in UTF-16: string 1 of the string table's first block, in
-// its first language, as Windows finds it (on every Windows, the 95 family's included).
+// Her title exactly as she stores it, in UTF-16: string 1 in the language Windows finds first when
+// asked for none (on every Windows, the 95 family's included), read as the saver reads it.
 static void read_title(HMODULE module, void* read)
 {
     TitleRead* title = static_cast<TitleRead*>(read);
-    HRSRC block = FindResourceA(module, MAKEINTRESOURCEA(1), RT_STRING);
-    const WORD* at = block ? static_cast<const WORD*>(LockResource(LoadResource(module, block))) : nullptr;
-    if (!at)
-        return;
-    const WORD* end = at + SizeofResource(module, block) / sizeof(WORD);
-    at += 1 + *at;  // string 0
-    if (at >= end)
-        return;
-    int length = *at++;
-    if (length > end - at)
-        length = static_cast<int>(end - at);
-    for (int i = 0; i < length; i++)
-        title->title[i] = at[i];
-    title->title[length] = L'\0';
+    find_string(module, 1, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), title->title,
+                sizeof title->title / sizeof title->title[0]);
 }
 
 static void read_frames(HMODULE module, void* frames)
