@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <sstream>
 
-Surface::Surface(int w, int h) : width(w), height(h)
+// The header of a 32-bit picture of w x h pixels, its rows top-down.
+static BITMAPINFO top_down_32(int w, int h)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -13,6 +14,12 @@ Surface::Surface(int w, int h) : width(w), height(h)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+Surface::Surface(int w, int h) : width(w), height(h)
+{
+    BITMAPINFO info = top_down_32(w, h);
     HDC screen = GetDC(nullptr);
     dc = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
@@ -111,12 +118,7 @@ std::vector<uint32_t> pixels_of(HBITMAP bitmap, int& width, int& height)
     width = info.bmWidth;
     height = info.bmHeight;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    BITMAPINFO wanted = {};
-    wanted.bmiHeader.biSize = sizeof wanted.bmiHeader;
-    wanted.bmiHeader.biWidth = width;
-    wanted.bmiHeader.biHeight = -height;
-    wanted.bmiHeader.biPlanes = 1;
-    wanted.bmiHeader.biBitCount = 32;
+    BITMAPINFO wanted = top_down_32(width, height);
     HDC screen = GetDC(nullptr);
     int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &wanted, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
