@@ -11,10 +11,56 @@
 #include "girls/catalogue.h"
 #include "tools/bench/measures.h"
 
+// The long run is flat when every report holds the objects the start held, and the private
+// memory committed within this much of the first report of the same mode: the girls on show, and
+// the order their pictures were loaded in, differ between the modes, not between the reports of
+// one. Private bytes as Wine gives them are shown beside it, and how far they moved.
+static const long long FLAT_BYTES = 64 * 1024;
+
 static void row(const char* name, const std::vector<double>& values)
 {
     printf("%-34s %12.0f %12.0f %12.2f %10zu\n", name, percentile(values, 0.5), percentile(values, 0.99),
            percentile(values, 0.5) / 1000.0, values.size());
+}
+
+static long user_total(const UserObjects& user) { return user.windows + user.timers + user.cursors; }
+
+// A measure of memory against the first report of the same mode.
+static long long change(const std::vector<Holdings>& holdings, const Holdings& now, SIZE_T Holdings::*bytes)
+{
+    for (const Holdings& first : holdings)
+        if (first.mode == now.mode)
+            return (long long)(now.*bytes) - (long long)(first.*bytes);
+    return 0;
+}
+
+static long long largest_change(const std::vector<Holdings>& holdings, SIZE_T Holdings::*bytes)
+{
+    long long most = 0;
+    for (const Holdings& now : holdings)
+        most = std::max(most, std::llabs(change(holdings, now, bytes)));
+    return most;
+}
+
+static void report_holdings(const Holdings& now)
+{
+    static std::vector<Holdings> so_far;
+    so_far.push_back(now);
+    printf("%10lld %-14s %8.0f %6ld %5ld %8ld %7ld %8ld %11zu %+8lld %13zu %+8lld\n", now.ticks,
+           now.mode ? "random girls" : "single girl", now.seconds, now.gdi, now.dcs, now.user.windows, now.user.timers,
+           now.user.cursors, size_t(now.private_bytes / 1024), change(so_far, now, &Holdings::private_bytes) / 1024,
+           size_t(now.committed_bytes / 1024), change(so_far, now, &Holdings::committed_bytes) / 1024);
+    fflush(stdout);
+}
+
+static bool objects_flat(const std::vector<Holdings>& holdings)
+{
+    const Holdings& first = holdings[0];
+    for (const Holdings& now : holdings)
+        if (now.gdi != first.gdi || now.dcs != first.dcs || now.user.windows != first.user.windows ||
+            now.user.timers != first.user.timers || now.user.cursors != first.user.cursors)
+            return false;
+    return true;
 }
 
 int main(int argc, char** argv)
@@ -23,7 +69,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: bench SAVER-PATH [LONG-RUN-TICKS]\n");
         return 2;
     }
-    const long long long_run = argc > 2 ? atoll(argv[2]) : 100000;
+    const long long long_run = argc > 2 ? atoll(argv[2]) : 1000000;
     app_instance = GetModuleHandleA(nullptr);
     hook_saver_calls();
 
@@ -141,26 +187,41 @@ int main(int argc, char** argv)
            "the four sprites loaded %.1f ms, for a 16-colour display (every frame dithered) %.1f ms\n\n",
            module_count, scan_ms, load_ms, load_16_ms);
 
-    const LongRun run = play_long_run(long_run);
-    printf("long run, random girls: %lld ticks (%.1f h of saver time) in %.0f s\n", long_run,
-           double(long_run) / 36000.0, run.seconds);
-    printf("GDI objects alive (counted from the saver's create and delete calls): %ld after 1000 ticks, %ld at the end\n",
-           run.gdi_start, run.gdi_end);
-    printf("working set: %zu KB after 1000 ticks, %zu KB at the end\n\n", size_t(run.working_set_start_kb),
-           size_t(run.working_set_end_kb));
+    printf("the long run: the saver window's own scenes on two 640 x 480 monitors side by side, each tick played "
+           "without waiting for the timer, the displays changed every hundredth of the run (the second monitor "
+           "unplugged and back, to 16 colours, to 800 x 600); the first half single girl, the second random girls\n");
+    printf("%10s %-14s %8s %6s %5s %8s %7s %8s %11s %8s %13s %8s\n", "ticks", "tenth before", "seconds", "GDI", "DCs",
+           "windows", "timers", "cursors", "private KB", "change", "committed KB", "change");
+    fflush(stdout);
+    const std::vector<Holdings> holdings = play_long_run(long_run, report_holdings);
+    const Holdings &first = holdings.front(), &last = holdings.back();
+    const long long private_drift = largest_change(holdings, &Holdings::private_bytes);
+    const long long committed_drift = largest_change(holdings, &Holdings::committed_bytes);
+    const bool flat = objects_flat(holdings) && committed_drift <= FLAT_BYTES;
+    printf("%lld ticks (%.1f days of saver time) in %.0f s, %.2f ms a tick: GDI objects %ld -> %ld, USER objects %ld -> "
+           "%ld; private memory committed %zu KB -> %zu KB, at most %lld KB from the first report of the same mode: %s "
+           "(objects equal, within %lld KB); private bytes (PagefileUsage) %zu KB -> %zu KB, at most %lld KB\n\n",
+           last.ticks, double(last.ticks) / 864000.0, last.seconds, last.seconds * 1000 / double(last.ticks), first.gdi,
+           last.gdi, user_total(first.user), user_total(last.user), size_t(first.committed_bytes / 1024),
+           size_t(last.committed_bytes / 1024), committed_drift / 1024, flat ? "flat" : "NOT FLAT", FLAT_BYTES / 1024,
+           size_t(first.private_bytes / 1024), size_t(last.private_bytes / 1024), private_drift / 1024);
 
     printf("BENCH target=%s tick_median_us=%.0f tick_p99_us=%.0f random_median_us=%.0f random_p99_us=%.0f naive_median_us=%.0f "
            "naive_ratio=%.1f shown_median_us=%.0f shown_p99_us=%.0f naive_shown_median_us=%.0f shown_ratio=%.1f "
-           "traffic_ratio=%.2f start_ms=%.0f close_ms=%.0f window_gone_ms=%.0f gdi_start=%ld gdi_end=%ld ws_start_kb=%zu "
-           "ws_end_kb=%zu stage_median_us=%.0f scaled_median_us=%.0f scaled_ratio=%.2f scaled_traffic_ratio=%.2f "
-           "minimal_start_ms=%.0f start_ratio=%.2f scan_ms=%.1f load_ms=%.1f load_16_ms=%.1f two_screens_median_us=%.0f "
-           "two_screens_ratio=%.2f display_change_ms=%.1f display_change_16_ms=%.1f\n",
+           "traffic_ratio=%.2f start_ms=%.0f close_ms=%.0f window_gone_ms=%.0f stage_median_us=%.0f "
+           "scaled_median_us=%.0f scaled_ratio=%.2f scaled_traffic_ratio=%.2f minimal_start_ms=%.0f start_ratio=%.2f "
+           "scan_ms=%.1f load_ms=%.1f load_16_ms=%.1f two_screens_median_us=%.0f two_screens_ratio=%.2f "
+           "display_change_ms=%.1f display_change_16_ms=%.1f long_ticks=%lld long_s=%.0f gdi_start=%ld gdi_end=%ld "
+           "user_start=%ld user_end=%ld private_start_kb=%zu private_end_kb=%zu private_drift_kb=%lld committed_start_kb=%zu "
+           "committed_end_kb=%zu committed_drift_kb=%lld long_flat=%d\n",
            target_name, percentile(girl.ticks, 0.5), percentile(girl.ticks, 0.99), percentile(random.ticks, 0.5),
            percentile(random.ticks, 0.99), percentile(girl.naive, 0.5), ratio, percentile(girl.shown, 0.5),
            percentile(girl.shown, 0.99), percentile(girl.naive_shown, 0.5), shown_ratio, traffic, saver.start_ms,
-           saver.close_ms, saver.gone_ms, run.gdi_start, run.gdi_end, size_t(run.working_set_start_kb),
-           size_t(run.working_set_end_kb), unscaled_median, scaled_median, stage_ratio, scaled_traffic,
-           minimal.start_ms, start_ratio, scan_ms, load_ms, load_16_ms, two_screens_median, two_screens_ratio,
-           change_ms, change_16_ms);
+           saver.close_ms, saver.gone_ms, unscaled_median, scaled_median, stage_ratio, scaled_traffic, minimal.start_ms,
+           start_ratio, scan_ms, load_ms, load_16_ms, two_screens_median, two_screens_ratio, change_ms, change_16_ms,
+           last.ticks, last.seconds, first.gdi, last.gdi, user_total(first.user), user_total(last.user),
+           size_t(first.private_bytes / 1024), size_t(last.private_bytes / 1024), private_drift / 1024,
+           size_t(first.committed_bytes / 1024), size_t(last.committed_bytes / 1024), committed_drift / 1024,
+           flat ? 1 : 0);
     return 0;
 }

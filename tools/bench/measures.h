@@ -87,11 +87,14 @@ struct SetUpTimes {
 };
 SetUpTimes measure_set_up();
 
-// The long run (long_run.cpp): random girls on a screen-sized surface, what the process holds
-// after the first 1000 ticks and at the end.
-struct LongRun {
-    double seconds;
-    long gdi_start, gdi_end;
-    SIZE_T working_set_start_kb, working_set_end_kb;
+// The long run (long_run.cpp): what the process holds at its start and at each tenth.
+struct Holdings {
+    long long ticks;
+    int mode;                    // the saver's Mode over the tenth before (at the start, the first's)
+    double seconds;              // since the start
+    long gdi, dcs;
+    UserObjects user;
+    SIZE_T private_bytes;        // PagefileUsage
+    SIZE_T committed_bytes;      // private memory committed, region by region
 };
-LongRun play_long_run(long long ticks);
+std::vector<Holdings> play_long_run(long long ticks, const std::function<void(const Holdings&)>& report);
