@@ -200,7 +200,8 @@ int main(int argc, char** argv)
     const bool flat = objects_flat(holdings) && committed_drift <= FLAT_BYTES;
     printf("%lld ticks (%.1f days of saver time) in %.0f s, %.2f ms a tick: GDI objects %ld -> %ld, USER objects %ld -> "
            "%ld; private memory committed %zu KB -> %zu KB, at most %lld KB from the first report of the same mode: %s "
-           "(objects equal, within %lld KB); private bytes (PagefileUsage) %zu KB -> %zu KB, at most %lld KB\n\n",
+           "(flat: every object as at the start, the memory within %lld KB); private bytes (PagefileUsage) %zu KB -> "
+           "%zu KB, at most %lld KB\n\n",
            last.ticks, double(last.ticks) / 864000.0, last.seconds, last.seconds * 1000 / double(last.ticks), first.gdi,
            last.gdi, user_total(first.user), user_total(last.user), size_t(first.committed_bytes / 1024),
            size_t(last.committed_bytes / 1024), committed_drift / 1024, flat ? "flat" : "NOT FLAT", FLAT_BYTES / 1024,
