@@ -34,6 +34,7 @@ static BOOL WINAPI counting_stretch_blt(HDC to, int x, int y, int w, int h, HDC 
 
 // GDI objects made and freed, and device contexts taken and given back.
 static long gdi_alive, dcs_out;
+static decltype(&CreateDIBSection) real_create_dib_section;
 static decltype(&CreatePalette) real_create_palette;
 static decltype(&LoadImageA) real_load_image;
 static decltype(&GetDC) real_get_dc;
@@ -49,6 +50,14 @@ static HDC WINAPI counting_create_dc(HDC dc)
 static HBITMAP WINAPI counting_create_bitmap(HDC dc, int w, int h)
 {
     HBITMAP made = gdi.create_bitmap(dc, w, h);
+    gdi_alive += made != nullptr;
+    return made;
+}
+
+static HBITMAP WINAPI counting_create_dib_section(HDC dc, const BITMAPINFO* format, UINT usage, void** bits,
+                                                   HANDLE section, DWORD offset)
+{
+    HBITMAP made = real_create_dib_section(dc, format, usage, bits, section, offset);
     gdi_alive += made != nullptr;
     return made;
 }
@@ -234,6 +243,7 @@ void hook_saver_calls()
     hook("gdi32.dll", "StretchBlt", counting_stretch_blt, real_stretch_blt);
     hook("gdi32.dll", "CreateCompatibleDC", counting_create_dc, gdi.create_dc);
     hook("gdi32.dll", "CreateCompatibleBitmap", counting_create_bitmap, gdi.create_bitmap);
+    hook("gdi32.dll", "CreateDIBSection", counting_create_dib_section, real_create_dib_section);
     hook("gdi32.dll", "CreatePalette", counting_create_palette, real_create_palette);
     hook("gdi32.dll", "DeleteObject", counting_delete_object, gdi.delete_object);
     hook("gdi32.dll", "DeleteDC", counting_delete_dc, gdi.delete_dc);

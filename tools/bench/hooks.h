@@ -15,7 +15,7 @@ void watch_screen(HDC screen);
 long long pixels_copied();
 
 // GDI objects alive, counted from their making and freeing (Wine's GetGuiResources answers 0):
-// memory device contexts, compatible bitmaps, palettes and bitmaps loaded.
+// memory device contexts, compatible bitmaps, DIB sections, palettes and bitmaps loaded.
 long gdi_objects();
 // Device contexts taken with GetDC and not yet given back with ReleaseDC.
 long dcs_taken();
