@@ -107,7 +107,7 @@ std::vector<Holdings> play_long_run(long long ticks, const std::function<void(co
             change_displays(window, ROUND[(tick / change_every) % ROUND_LENGTH]);
         }
         if (tick % report_every == 0) {
-            const int mode_before = tick > ticks / 2 ? 1 : 0;
+            const int mode_before = tick == 0 ? -1 : tick > ticks / 2 ? 1 : 0;
             const Holdings now = {tick, mode_before, (now_us() - start) / 1e6, gdi_objects(), dcs_taken(),
                                   user_objects(), private_bytes(), committed_bytes()};
             holdings.push_back(now);

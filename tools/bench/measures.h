@@ -90,7 +90,7 @@ SetUpTimes measure_set_up();
 // The long run (long_run.cpp): what the process holds at its start and at each tenth.
 struct Holdings {
     long long ticks;
-    int mode;                    // the saver's Mode over the tenth before (at the start, the first's)
+    int mode;                    // the saver's Mode over the tenth before; -1 at the start
     double seconds;              // since the start
     long gdi, dcs;
     UserObjects user;
