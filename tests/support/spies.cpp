@@ -4,36 +4,7 @@
 #include <cstring>
 #include <set>
 
-static void** import_slot(const char* dll, const char* function)
-{
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         entry->Name; entry++) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
-            continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-        for (; names->u1.AddressOfData; names++, slots++) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (lstrcmpA(reinterpret_cast<char*>(by_name->Name), function) == 0)
-                return reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-static void write_slot(void** slot, void* value)
-{
-    DWORD protection;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
-}
+#include "tools/hooks/import_table.h"
 
 ImportSpy::ImportSpy(const char* dll, const char* function, void* replacement)
 {
