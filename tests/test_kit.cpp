@@ -21,6 +21,33 @@ struct Check {
     bool says(const std::string& text) const { return output.find(text) != std::string::npos; }
 };
 
+// The code pages of the Windows 95 family's languages: those of the saver's fifteen.
+const UINT CODE_PAGES_95[] = {932, 936, 949, 950, 1250, 1251, 1252};
+
+// A text as Windows itself shows it in a code page: turned into it as the 95 family's LoadStringA
+// does (best fit and all), and back.
+std::wstring windows_shows(const std::wstring& text, UINT code_page)
+{
+    if (text.empty())
+        return text;
+    std::string bytes(2 * text.size(), '\0');
+    const int size = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                         static_cast<int>(bytes.size()), nullptr, nullptr);
+    std::wstring shown(text.size(), L'\0');
+    shown.resize(static_cast<size_t>(
+        MultiByteToWideChar(code_page, 0, bytes.data(), size, &shown[0], static_cast<int>(shown.size()))));
+    return shown;
+}
+
+std::vector<std::string> fields(const std::string& line)
+{
+    std::vector<std::string> parts;
+    std::istringstream split(line);
+    for (std::string part; std::getline(split, part, '\t');)
+        parts.push_back(part);
+    return parts;
+}
+
 }  // namespace
 
 TEST_CASE("a module built by the kit from the sample girl's pictures is listed and played")
@@ -110,7 +137,7 @@ TEST_CASE("the checker shows a title of accented letters as the dialog will")
     Check accented(kit_module("lumidoll.vga"));
     CHECK(accented.status == 0);
     CHECK(accented.says("title: \"V\xC3\xA9ga, l'\xC3\xA9toile\" (14 characters)"));
-    CHECK_FALSE(accented.says("in code page 1252"));  // the Western code page has her letters
+    CHECK_FALSE(accented.says("1252 (Western)"));  // the Western code page has her letters
 }
 
 TEST_CASE("a title in Cyrillic and one in Japanese: the checker shows each as written and says, in the page's words, where it cannot show")
@@ -125,8 +152,44 @@ TEST_CASE("a title in Cyrillic and one in Japanese: the checker shows each as wr
         Check check(kit_module(file));
         CHECK(check.status == 0);  // a warning: she shows all the same
         CHECK(check.says("title: \"" + title + "\" (" + std::to_string(utf16(title).size()) + " characters)"));
-        CHECK(check.says("title: " + line.substr(second + 1)));
-        CHECK(check.says("in code page"));
+        const std::string sentence = line.substr(second + 1);
+        CHECK(check.says("title: " + sentence));
+        // It names exactly the code pages in which Windows' own conversion changes her title.
+        for (UINT page : CODE_PAGES_95)
+            CHECK_MESSAGE((windows_shows(utf16(title), page) != utf16(title)) ==
+                              (sentence.find(" " + std::to_string(page) + " (") != std::string::npos),
+                          page);
     }
     CHECK(titles == 2);
+}
+
+TEST_CASE("the kit says how a title shows on the Windows 95 family exactly as Windows' own conversion does")
+{
+    // Written by the kit itself: its code pages, then for each title how it shows in each. The
+    // last title holds every UTF-16 unit but the surrogates, NUL and the file's separators.
+    std::istringstream lines(read_file(kit_module("code-pages.txt")));
+    std::string line;
+    std::getline(lines, line);
+    std::vector<UINT> pages;
+    for (const std::string& page : fields(line))
+        pages.push_back(static_cast<UINT>(std::stoul(page)));
+    CHECK(pages == std::vector<UINT>(std::begin(CODE_PAGES_95), std::end(CODE_PAGES_95)));
+    int titles = 0;
+    for (; std::getline(lines, line); titles++) {
+        const std::vector<std::string> kit = fields(line);
+        REQUIRE(kit.size() == pages.size() + 1);
+        const std::wstring title = utf16(kit[0]);
+        for (size_t i = 0; i < pages.size(); i++) {
+            const std::wstring windows = windows_shows(title, pages[i]), said = utf16(kit[i + 1]);
+            size_t at = 0;
+            while (at < title.size() && at < windows.size() && at < said.size() && windows[at] == said[at])
+                at++;
+            char where[96] = "";
+            if (at < title.size())
+                snprintf(where, sizeof where, "U+%04X in code page %u: Windows shows U+%04X, the kit says U+%04X",
+                         title[at], pages[i], at < windows.size() ? windows[at] : 0, at < said.size() ? said[at] : 0);
+            CHECK_MESSAGE(windows == said, where);
+        }
+    }
+    CHECK(titles == 9);
 }
