@@ -193,3 +193,32 @@ TEST_CASE("the kit says how a title shows on the Windows 95 family exactly as Wi
     }
     CHECK(titles == 9);
 }
+
+TEST_CASE("each sample girl is titled in each of the saver's languages, in that language's code page")
+{
+    // Each line: the module, the language (hexadecimal) and her title there, as make_girls.py gave them.
+    std::istringstream lines(read_file(sample_girl_path("titles.txt")));
+    int titles = 0;
+    for (std::string line; std::getline(lines, line); titles++) {
+        const std::vector<std::string> given = fields(line);
+        REQUIRE(given.size() == 3);
+        CAPTURE(line);
+        const WORD language = static_cast<WORD>(std::stoul(given[1], nullptr, 16));
+        HMODULE module = LoadLibraryExA(sample_girl_path(given[0]).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        REQUIRE(module != nullptr);
+        // String 1 of that language's first string table, as the module stores it.
+        HRSRC block = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(1), language);
+        const WORD* at = block ? static_cast<const WORD*>(LockResource(LoadResource(module, block))) : nullptr;
+        REQUIRE(at != nullptr);
+        at += at[0] + 1;
+        const std::wstring title(reinterpret_cast<const WCHAR*>(at + 1), at[0]);
+        FreeLibrary(module);
+        CHECK(utf8(title) == given[2]);
+        CHECK(title.size() <= 39);
+        // Her language's Windows 95 family shows it as written: its code page has every letter.
+        char code_page[8] = "";
+        GetLocaleInfoA(MAKELCID(language, SORT_DEFAULT), LOCALE_IDEFAULTANSICODEPAGE, code_page, sizeof code_page);
+        CHECK(windows_shows(title, static_cast<UINT>(atoi(code_page))) == title);
+    }
+    CHECK(titles == 3 * 15);
+}
