@@ -226,6 +226,7 @@ def write_titles(outdir):
 def main():
     outdir = sys.argv[1]
     want_png = '--png' in sys.argv[2:]
+    os.makedirs(outdir, exist_ok=True)
     write_titles(outdir)
     for girl, (name, _, draw) in enumerate(GIRLS):
         folder = os.path.join(outdir, name)
