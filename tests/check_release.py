@@ -2,7 +2,7 @@
 """check_release.py --- the release as a user downloads it, then built a second time elsewhere:
 two builds of one commit must give the same bytes.
 
-Usage: check_release.py SOURCES WORKDIR
+Usage: check_release.py SOURCES WORKDIR TEST_INSTALLER
 
 The first build is `./run release` in SOURCES, which shares the test build's trees. Its dist/
 must hold the files README.md names, each zip the files README.md says it holds, for its own
@@ -11,8 +11,14 @@ at most 78 columns; the version must be the saver's everywhere; every PE file mu
 commit's time and a correct checksum; no file may hold the build's path. Then the working
 tree is copied to another folder and its own `./run release` builds there, with the clock 397
 days on (faketime; the files keep their true dates), and the two dist/ folders must be equal
-byte for byte: the first file and offset that differ are named. Exits 1 after naming every
-fault found.
+byte for byte: the first file and offset that differ are named.
+
+Signed, with a throwaway certificate authority made here: a wrong password and a certificate
+not for code signing each stop the release with its sentence and leave the folder as it was;
+both builds signed must again be equal, every program in them (and the uninstaller the x64
+setup writes) must verify against that authority, and the signed setup must install, run and
+uninstall the saver under Wine (TEST_INSTALLER's silent-install case). Exits 1 after naming
+every fault found.
 """
 import os
 import re
@@ -255,10 +261,83 @@ def check_dist(sources, dist, when):
                             fault('%s: product version is not %s' % (label, version))
 
 
+def make_certificates(folder):
+    """A throwaway certificate authority, and two PKCS#12 files with one password: a certificate
+    it issued for signing code, and one it issued for web servers alone."""
+    def openssl(*arguments):
+        subprocess.run(['openssl'] + list(arguments), cwd=folder, check=True, capture_output=True)
+    openssl('req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', 'ca.key', '-out', 'ca.pem', '-days', '3650',
+            '-subj', '/CN=Sky Flare throwaway CA', '-addext', 'basicConstraints=critical,CA:TRUE',
+            '-addext', 'keyUsage=critical,keyCertSign')
+    for name, use in (('signer', 'codeSigning'), ('web', 'serverAuth')):
+        with open(os.path.join(folder, name + '.cnf'), 'w') as f:
+            f.write('basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' % use)
+        openssl('req', '-newkey', 'rsa:2048', '-nodes', '-keyout', name + '.key', '-out', name + '.csr',
+                '-subj', '/CN=Sky Flare test ' + name)
+        openssl('x509', '-req', '-in', name + '.csr', '-CA', 'ca.pem', '-CAkey', 'ca.key', '-set_serial', '1',
+                '-days', '3650', '-extfile', name + '.cnf', '-out', name + '.pem')
+        openssl('pkcs12', '-export', '-inkey', name + '.key', '-in', name + '.pem', '-certfile', 'ca.pem',
+                '-passout', 'pass:throwaway password', '-out', name + '.p12')
+    with open(os.path.join(folder, 'password'), 'w') as f:
+        f.write('throwaway password\n')
+    return [os.path.join(folder, name) for name in ('ca.pem', 'signer.p12', 'web.p12', 'password')]
+
+
+def check_refused(run, out, env, sentence):
+    """A release that must stop before building, saying why, with the folder as it was."""
+    before = {name: open(os.path.join(out, name), 'rb').read() for name in os.listdir(out)} if os.path.isdir(out) else None
+    refused = subprocess.run([run, 'release', out], env=env, capture_output=True, text=True)
+    if refused.returncode == 0 or sentence not in refused.stderr:
+        fault('a release refused for "%s" ended with %d, saying %r' % (sentence, refused.returncode, refused.stderr))
+    after = {name: open(os.path.join(out, name), 'rb').read() for name in os.listdir(out)} if os.path.isdir(out) else None
+    if after != before:
+        fault('a release refused for "%s" changed %s' % (sentence, out))
+
+
+def check_signature(label, data, ca, work):
+    path = os.path.join(work, 'verified.exe')
+    with open(path, 'wb') as f:
+        f.write(data)
+    verified = subprocess.run(['osslsigncode', 'verify', '-CAfile', ca, '-in', path], capture_output=True, text=True)
+    if verified.returncode != 0 or 'Signature verification: ok' not in verified.stdout:
+        said = [line.strip() for line in (verified.stdout + verified.stderr).splitlines()
+                if re.search('signature|error|failed', line, re.IGNORECASE)]
+        fault('%s does not verify against the test authority: %s' % (label, '; '.join(said)))
+
+
+def check_signed(dist, ca, work):
+    """Every program of a signed release: the setups, and the saver and checker in each zip."""
+    for name in sorted(os.listdir(dist)):
+        if name.endswith('.exe'):
+            with open(os.path.join(dist, name), 'rb') as f:
+                check_signature(name, f.read(), ca, work)
+        if name.endswith('.zip'):
+            with zipfile.ZipFile(os.path.join(dist, name)) as archive:
+                for entry in archive.namelist():
+                    if entry.endswith(('.exe', '.scr')):
+                        check_signature('%s in %s' % (entry, name), archive.read(entry), ca, work)
+
+
+def check_signed_setup_runs(sources, test_installer, ca, work):
+    """The signed x64 setup, which the build tree holds now: installed silently, its uninstaller
+    verifies; then the installer test's silent install, saver, dialog and uninstall pass."""
+    setup = os.path.join(sources, 'build', 'win64', 'SkyFlare-Setup-x64.exe')
+    subprocess.run(['wine', setup, '/S'], check=True)
+    uninstaller = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'Program Files', 'Sky Flare', 'uninstall.exe')
+    if not os.path.isfile(uninstaller):
+        fault('the signed setup wrote no uninstaller')
+    else:
+        with open(uninstaller, 'rb') as f:
+            check_signature('the uninstaller the x64 setup writes', f.read(), ca, work)
+    run = subprocess.run(['wine', test_installer, '--test-case=a silent install puts*'], capture_output=True, text=True)
+    if run.returncode != 0:
+        fault('the installer test fails with the signed setup:\n' + run.stdout[-3000:])
+
+
 def main(argv):
-    if len(argv) != 2:
+    if len(argv) != 3:
         sys.exit(__doc__.split('\n\n')[1])
-    sources, work = (os.path.abspath(a) for a in argv)
+    sources, work, test_installer = (os.path.abspath(a) for a in argv)
     when = commit_time(sources)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
@@ -273,9 +352,28 @@ def main(argv):
     run_release(os.path.join(copy, 'run'), second, os.path.join(work, 'second.log'), env,
                 clock=('faketime', '-f', '+397d'))
     compare(first, second)
+
+    ca, signer, web, password = make_certificates(work)
+    run = os.path.join(sources, 'run')
+    check_refused(run, os.path.join(work, 'refused'),
+                  dict(os.environ, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='not the password'),
+                  'run: the password given does not open the certificate %s: nothing was built or signed' % signer)
+    check_refused(run, first, dict(os.environ, SKYFLARE_SIGN_CERT=web, SKYFLARE_SIGN_PASSWORD_FILE=password),
+                  'is not one for signing programs: its extended key usage lacks Code Signing')
+    signed_first, signed_second = os.path.join(work, 'signed-first'), os.path.join(work, 'signed-second')
+    run_release(run, signed_first, os.path.join(work, 'signed-first.log'),
+                dict(os.environ, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD_FILE=password))
+    check_dist(sources, signed_first, when)
+    check_signed(signed_first, ca, work)
+    run_release(os.path.join(copy, 'run'), signed_second, os.path.join(work, 'signed-second.log'),
+                dict(env, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='throwaway password'),
+                clock=('faketime', '-f', '+397d'))
+    compare(signed_first, signed_second)
+    check_signed_setup_runs(sources, test_installer, ca, work)
     if FAULTS:
         sys.exit('check_release.py: %d faults' % len(FAULTS))
-    print('the release checks, and a second build in another folder at another time gave the same bytes')
+    print('the release checks, and a second build in another folder at another time gave the same bytes, '
+          'signed and not')
 
 
 if __name__ == '__main__':
