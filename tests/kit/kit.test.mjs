@@ -10,6 +10,8 @@ import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { PNG } from 'pngjs';
 import * as kit from '../../tools/kit/core/index.js';
+import { quantize } from '../../tools/kit/core/gifenc.js';
+import { pairwiseNearest } from '../../tools/kit/core/quantise.js';
 
 const HERE = path.dirname(fileURLToPath(import.meta.url));
 const CLI = path.join(HERE, '..', '..', 'tools', 'kit', 'lumidoll.mjs');
@@ -190,6 +192,10 @@ test('a girl of thousands of colours shares the entries below the sky\'s range, 
   const hers = [...table].filter((c) => c > 0 && c < SKY.first).length;
   assert.ok(hers > 200, `nearly all of her ${SKY.first - 1} entries are used (${hers})`);
   assert.ok(error / count < 18, `the shared table is close to her colours (mean error ${error / count})`);
+  // The kit's quantiser is gifenc's, step for step on typed arrays: the same table.
+  const all = new Uint8Array(pictures.flatMap((p) => [...p.rgba]));
+  assert.deepEqual(pairwiseNearest(all, SKY.first - 1),
+                   quantize(all, SKY.first - 1, { format: 'rgb444' }).map(([r, g, b]) => (r << 16) | (g << 8) | b));
 });
 
 test('a girl of as many colours as fit below the sky\'s range keeps them exactly; one colour more, and the sky\'s range is still whole', () => {

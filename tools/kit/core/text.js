@@ -37,12 +37,18 @@ export function decodedUnits([label, singles, leads = [], trails = []]) {
     for (let byte = first; byte <= last; byte++) keep(decoder.decode(new Uint8Array([byte])));
   // Every pair at once, each followed by a line feed: no trail byte is one, and a decoder that
   // refuses a pair gives the line feed back after it, so the pieces stay one to a pair.
-  const pairs = [];
+  const count = (ranges) => ranges.reduce((sum, [first, last]) => sum + last - first + 1, 0);
+  const pairs = new Uint8Array(3 * count(leads) * count(trails));
+  let at = 0;
   for (const [firstLead, lastLead] of leads)
     for (let lead = firstLead; lead <= lastLead; lead++)
       for (const [firstTrail, lastTrail] of trails)
-        for (let trail = firstTrail; trail <= lastTrail; trail++) pairs.push(lead, trail, 0x0a);
-  if (pairs.length) decoder.decode(new Uint8Array(pairs)).split('\n').forEach(keep);
+        for (let trail = firstTrail; trail <= lastTrail; trail++) {
+          pairs[at++] = lead;
+          pairs[at++] = trail;
+          pairs[at++] = 0x0a;
+        }
+  if (at) decoder.decode(pairs).split('\n').forEach(keep);
   return shown;
 }
 
@@ -72,12 +78,15 @@ export function beyondDecoders(packed = WINDOWS_BEYOND_DECODERS) {
   return runs;
 }
 
-// Each code page's table, made when first asked for: what each UTF-16 unit shows as.
+// Each code page's table, made when a title beyond ASCII first needs it: what each UTF-16 unit
+// shows as.
 const tables = new Map();
+let beyond = null;
 function tableOf(codePage) {
   if (!tables.has(codePage)) {
     const shown = decodedUnits(DECODERS[codePage]);
-    for (const { codePages, first, count, to } of beyondDecoders())
+    beyond ||= beyondDecoders();
+    for (const { codePages, first, count, to } of beyond)
       if (codePages.includes(codePage))
         for (let i = 0; i < count; i++) shown[first + i] = to === 'self' ? first + i : to === '?' ? 0x3f : to + i;
     tables.set(codePage, shown);
@@ -89,6 +98,7 @@ function tableOf(codePage) {
  *  and back (the 95 family's LoadStringA): a letter it lacks as its best fit where Windows has one
  *  (an accented letter as the plain one), else a "?"; each UTF-16 unit on its own. */
 export function inCodePage(text, codePage) {
+  if (/^[\0-\x7f]*$/.test(text)) return text;  // every one of these code pages has ASCII as it is
   const table = tableOf(codePage);
   let shown = '';
   for (let i = 0; i < text.length; i += 4096)
