@@ -25,6 +25,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
 
@@ -206,7 +207,7 @@ def check_readme_txt(label, data, version, arch):
         fault('%s: %s the Windows 95 family\'s hand install' % (label, 'lacks' if arch == 'x86' else 'has'))
 
 
-def check_dist(sources, dist, when):
+def check_dist(sources, dist, when, ca=None):
     version = saver_version(sources)
     dist_names, zip_names = named_files(sources)
     names = set(os.listdir(dist))
@@ -234,6 +235,8 @@ def check_dist(sources, dist, when):
             data = f.read()
         check_no_path(name, data, paths)
         if name.endswith('.exe'):
+            if ca:
+                check_signature(name, data, ca)
             record = version_record(check_pe(name, data, when))
             if record.get('ProductVersion') != version:
                 fault('%s: product version %r, not the saver\'s %s' % (name, record.get('ProductVersion'), version))
@@ -256,6 +259,8 @@ def check_dist(sources, dist, when):
                     elif entry.filename.startswith('lumidoll.'):
                         check_pe(label, member, when, 0x14C)  # the girls are 32-bit for both savers
                     else:
+                        if ca:
+                            check_signature(label, member, ca)
                         image = check_pe(label, member, when, machine)
                         if entry.filename == 'SkyFlare.scr' and version_record(image).get('ProductVersion') != version:
                             fault('%s: product version is not %s' % (label, version))
@@ -263,72 +268,50 @@ def check_dist(sources, dist, when):
 
 def make_certificates(folder):
     """A throwaway certificate authority, and two PKCS#12 files with one password: a certificate
-    it issued for signing code, and one it issued for web servers alone."""
-    def openssl(*arguments):
-        subprocess.run(['openssl'] + list(arguments), cwd=folder, check=True, capture_output=True)
-    openssl('req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-keyout', 'ca.key', '-out', 'ca.pem', '-days', '3650',
-            '-subj', '/CN=Sky Flare throwaway CA', '-addext', 'basicConstraints=critical,CA:TRUE',
-            '-addext', 'keyUsage=critical,keyCertSign')
+    it issued for signing code, and one for web servers alone."""
+    commands = ['req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 3650 -subj /CN=Throwaway-CA '
+                '-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign']
     for name, use in (('signer', 'codeSigning'), ('web', 'serverAuth')):
         with open(os.path.join(folder, name + '.cnf'), 'w') as f:
             f.write('basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' % use)
-        openssl('req', '-newkey', 'rsa:2048', '-nodes', '-keyout', name + '.key', '-out', name + '.csr',
-                '-subj', '/CN=Sky Flare test ' + name)
-        openssl('x509', '-req', '-in', name + '.csr', '-CA', 'ca.pem', '-CAkey', 'ca.key', '-set_serial', '1',
-                '-days', '3650', '-extfile', name + '.cnf', '-out', name + '.pem')
-        openssl('pkcs12', '-export', '-inkey', name + '.key', '-in', name + '.pem', '-certfile', 'ca.pem',
-                '-passout', 'pass:throwaway password', '-out', name + '.p12')
+        commands += ['req -newkey rsa:2048 -nodes -keyout {0}.key -out {0}.csr -subj /CN={0}',
+                     'x509 -req -in {0}.csr -CA ca.pem -CAkey ca.key -set_serial 1 -days 3650 -extfile {0}.cnf -out {0}.pem',
+                     'pkcs12 -export -inkey {0}.key -in {0}.pem -certfile ca.pem -passout pass:throwaway -out {0}.p12']
+        commands[-3:] = [command.format(name) for command in commands[-3:]]
+    for command in commands:
+        subprocess.run(['openssl'] + command.split(), cwd=folder, check=True, capture_output=True)
     with open(os.path.join(folder, 'password'), 'w') as f:
-        f.write('throwaway password\n')
+        f.write('throwaway\n')
     return [os.path.join(folder, name) for name in ('ca.pem', 'signer.p12', 'web.p12', 'password')]
 
 
 def check_refused(run, out, env, sentence):
-    """A release that must stop before building, saying why, with the folder as it was."""
-    before = {name: open(os.path.join(out, name), 'rb').read() for name in os.listdir(out)} if os.path.isdir(out) else None
+    """A release that must stop before building, saying why, and leave the folder as it was."""
+    sums = os.path.join(out, 'SHA256SUMS')
+    before = os.path.exists(out) and open(sums).read()
     refused = subprocess.run([run, 'release', out], env=env, capture_output=True, text=True)
-    if refused.returncode == 0 or sentence not in refused.stderr:
-        fault('a release refused for "%s" ended with %d, saying %r' % (sentence, refused.returncode, refused.stderr))
-    after = {name: open(os.path.join(out, name), 'rb').read() for name in os.listdir(out)} if os.path.isdir(out) else None
-    if after != before:
-        fault('a release refused for "%s" changed %s' % (sentence, out))
+    if refused.returncode == 0 or sentence not in refused.stderr or (os.path.exists(out) and open(sums).read()) != before:
+        fault('a release refused for "%s" ended with %d, saying %r, and left %s otherwise than it was'
+              % (sentence, refused.returncode, refused.stderr, out))
 
 
-def check_signature(label, data, ca, work):
-    path = os.path.join(work, 'verified.exe')
-    with open(path, 'wb') as f:
-        f.write(data)
-    verified = subprocess.run(['osslsigncode', 'verify', '-CAfile', ca, '-in', path], capture_output=True, text=True)
-    if verified.returncode != 0 or 'Signature verification: ok' not in verified.stdout:
-        said = [line.strip() for line in (verified.stdout + verified.stderr).splitlines()
-                if re.search('signature|error|failed', line, re.IGNORECASE)]
-        fault('%s does not verify against the test authority: %s' % (label, '; '.join(said)))
+def check_signature(label, data, ca):
+    with tempfile.NamedTemporaryFile(suffix='.exe') as program:
+        program.write(data)
+        program.flush()
+        verified = subprocess.run(['osslsigncode', 'verify', '-CAfile', ca, '-in', program.name], capture_output=True, text=True)
+    if 'Signature verification: ok' not in verified.stdout:
+        said = (verified.stdout + verified.stderr).splitlines()
+        fault('%s does not verify against the test authority: %s' % (label, '; '.join(l for l in said if 'ignature' in l)))
 
 
-def check_signed(dist, ca, work):
-    """Every program of a signed release: the setups, and the saver and checker in each zip."""
-    for name in sorted(os.listdir(dist)):
-        if name.endswith('.exe'):
-            with open(os.path.join(dist, name), 'rb') as f:
-                check_signature(name, f.read(), ca, work)
-        if name.endswith('.zip'):
-            with zipfile.ZipFile(os.path.join(dist, name)) as archive:
-                for entry in archive.namelist():
-                    if entry.endswith(('.exe', '.scr')):
-                        check_signature('%s in %s' % (entry, name), archive.read(entry), ca, work)
-
-
-def check_signed_setup_runs(sources, test_installer, ca, work):
+def check_signed_setup_runs(sources, test_installer, ca):
     """The signed x64 setup, which the build tree holds now: installed silently, its uninstaller
     verifies; then the installer test's silent install, saver, dialog and uninstall pass."""
-    setup = os.path.join(sources, 'build', 'win64', 'SkyFlare-Setup-x64.exe')
-    subprocess.run(['wine', setup, '/S'], check=True)
+    subprocess.run(['wine', os.path.join(sources, 'build', 'win64', 'SkyFlare-Setup-x64.exe'), '/S'], check=True)
     uninstaller = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'Program Files', 'Sky Flare', 'uninstall.exe')
-    if not os.path.isfile(uninstaller):
-        fault('the signed setup wrote no uninstaller')
-    else:
-        with open(uninstaller, 'rb') as f:
-            check_signature('the uninstaller the x64 setup writes', f.read(), ca, work)
+    check_signature('the uninstaller the x64 setup writes',
+                    open(uninstaller, 'rb').read() if os.path.isfile(uninstaller) else b'', ca)
     run = subprocess.run(['wine', test_installer, '--test-case=a silent install puts*'], capture_output=True, text=True)
     if run.returncode != 0:
         fault('the installer test fails with the signed setup:\n' + run.stdout[-3000:])
@@ -355,25 +338,21 @@ def main(argv):
 
     ca, signer, web, password = make_certificates(work)
     run = os.path.join(sources, 'run')
-    check_refused(run, os.path.join(work, 'refused'),
-                  dict(os.environ, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='not the password'),
+    check_refused(run, os.path.join(work, 'refused'), dict(os.environ, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='no'),
                   'run: the password given does not open the certificate %s: nothing was built or signed' % signer)
     check_refused(run, first, dict(os.environ, SKYFLARE_SIGN_CERT=web, SKYFLARE_SIGN_PASSWORD_FILE=password),
                   'is not one for signing programs: its extended key usage lacks Code Signing')
     signed_first, signed_second = os.path.join(work, 'signed-first'), os.path.join(work, 'signed-second')
-    run_release(run, signed_first, os.path.join(work, 'signed-first.log'),
-                dict(os.environ, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD_FILE=password))
-    check_dist(sources, signed_first, when)
-    check_signed(signed_first, ca, work)
-    run_release(os.path.join(copy, 'run'), signed_second, os.path.join(work, 'signed-second.log'),
-                dict(env, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='throwaway password'),
-                clock=('faketime', '-f', '+397d'))
+    run_release(run, signed_first, signed_first + '.log', dict(os.environ, SKYFLARE_SIGN_CERT=signer,
+                                                              SKYFLARE_SIGN_PASSWORD_FILE=password))
+    check_dist(sources, signed_first, when, ca)
+    run_release(os.path.join(copy, 'run'), signed_second, signed_second + '.log',
+                dict(env, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='throwaway'), clock=('faketime', '-f', '+397d'))
     compare(signed_first, signed_second)
-    check_signed_setup_runs(sources, test_installer, ca, work)
+    check_signed_setup_runs(sources, test_installer, ca)
     if FAULTS:
         sys.exit('check_release.py: %d faults' % len(FAULTS))
-    print('the release checks, and a second build in another folder at another time gave the same bytes, '
-          'signed and not')
+    print('the release checks, and builds in other folders at other times gave the same bytes, signed and not')
 
 
 if __name__ == '__main__':
