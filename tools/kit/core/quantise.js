@@ -117,13 +117,15 @@ export function pairwiseNearest(rgba, size) {
     const cell = ((rgba[o] >> 4) << 8) | (rgba[o + 1] & 240) | (rgba[o + 2] >> 4);
     red[cell] += rgba[o]; green[cell] += rgba[o + 1]; blue[cell] += rgba[o + 2]; weight[cell]++;
   }
-  // The cells that hold a colour, in order, each its colours' mean.
+  // The cells that hold a colour, in order, each its colours' mean; and the least red of each
+  // cell, which no later merge into it lowers (a cell takes in only cells after it).
   let count = 0;
+  const lowRed = new Float64Array(CELLS);
   for (let c = 0; c < CELLS; c++) {
     if (!weight[c]) continue;
     const d = 1 / weight[c];
     red[count] = red[c] * d; green[count] = green[c] * d; blue[count] = blue[c] * d; weight[count] = weight[c];
-    count++;
+    lowRed[count++] = (c >> 8) << 4;
   }
   [red, green, blue, weight] = [red, green, blue, weight].map((values) => values.slice(0, count));
   const forward = new Int32Array(count), back = new Int32Array(count), nearest = new Int32Array(count);
@@ -139,6 +141,11 @@ export function pairwiseNearest(rgba, size) {
     let best = 0, least = 1e100;
     const n1 = weight[at], r = red[at], g = green[at], b = blue[at];
     for (let i = forward[at]; i !== 0; i = forward[i]) {
+      // The cells come in order of their red, and every weight is at least 1, so each pair's
+      // error is at least half its red distance squared: past the point where that exceeds the
+      // least found, no later cell can come up to it (kept a hair wide of rounding).
+      const gap = lowRed[i] - r;
+      if (gap > 0 && 0.5 * gap * gap > least * (1 + 1e-9)) break;
       const n2 = weight[i], share = n1 * n2 / (n1 + n2);
       if (share >= least) continue;
       const dr = red[i] - r, dg = green[i] - g, db = blue[i] - b;
