@@ -31,12 +31,14 @@ export function quantise(frames) {
     setEntry(palette, first + i, colour);
     if (!entry[colour]) entry[colour] = first + i;
   });
+  // hers: each of those pixels' colour, in order, from which a table is made when they are many.
   let colours = new Uint32Array(1024), count = 0, total = 0;
+  const hers = new Uint32Array(frames.reduce((sum, rgba) => sum + rgba.length / 4, 0));
   for (const rgba of frames) {
     for (let o = 0; o < rgba.length; o += 4) {
       const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
       if (!colour || entry[colour] >= first) continue;  // black, or one of the sky's
-      total++;
+      hers[total++] = colour;
       if (entry[colour]) continue;
       entry[colour] = 1;
       if (count === colours.length) {
@@ -58,7 +60,7 @@ export function quantise(frames) {
     });
   } else {
     // Her pixels on the nearest of her table's colours and the sky's, which are there anyway.
-    const table = reducedTable(frames, total, free, (colour) => entry[colour] >= first);
+    const table = reducedTable(hers.subarray(0, total), free);
     table.forEach((colour, i) => setEntry(palette, i + 1, colour));
     const nearest = nearestIn([...table, ...sky]);
     for (const colour of found) {
@@ -86,22 +88,15 @@ function setEntry(palette, index, colour) {
 // histogram of 4 bits a channel (of the quantisers tried, the fastest and the closest to her
 // colours: image-q's Wu and NeuQuant took 10 to 25 times as long and came out no closer), over
 // her pixels that are neither black (so that black, which is most of each frame, takes no entry
-// from her) nor of the sky's colours (which have their own entries); a table colour that came out
-// pure black is lifted to (1, 1, 1), as only pure black is see-through.
-function reducedTable(frames, total, size, inSky) {
-  const step = Math.max(1, Math.ceil(total / SAMPLE));
-  const pixels = new Uint8Array(Math.ceil(total / step) * 4);
-  let at = 0, seen = 0;
-  for (const rgba of frames) {
-    for (let o = 0; o < rgba.length; o += 4) {
-      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour || inSky(colour)) continue;
-      if (seen++ % step) continue;
-      pixels[at] = rgba[o]; pixels[at + 1] = rgba[o + 1]; pixels[at + 2] = rgba[o + 2]; pixels[at + 3] = 255;
-      at += 4;
-    }
+// from her) nor of the sky's colours (which have their own entries), given in order; a table
+// colour that came out pure black is lifted to (1, 1, 1), as only pure black is see-through.
+function reducedTable(hers, size) {
+  const step = Math.max(1, Math.ceil(hers.length / SAMPLE));
+  const pixels = new Uint8Array(Math.ceil(hers.length / step) * 4);
+  for (let i = 0, at = 0; i < hers.length; i += step, at += 4) {
+    pixels[at] = hers[i] >> 16; pixels[at + 1] = (hers[i] >> 8) & 255; pixels[at + 2] = hers[i] & 255; pixels[at + 3] = 255;
   }
-  const table = pairwiseNearest(pixels.subarray(0, at), size).map((colour) => colour || 0x010101);
+  const table = pairwiseNearest(pixels, size).map((colour) => colour || 0x010101);
   return [...new Set(table)].sort((a, b) => a - b).slice(0, size);
 }
 
