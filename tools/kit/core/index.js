@@ -84,15 +84,18 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
   if (!frames) return { findings, refused: true };
   const { width, height } = frames[0];
   const { palette, indices } = quantise(frames.map((f) => f.rgba));
-  const rgbaFrames = indices.map((pixels) => indexedRgba(pixels, palette));
-  const preview = { width, height, palette, indices, frames: rgbaFrames };
+  // Her frames as RGBA are made when first asked for: the page shows a module as it reads it back.
+  let rgbaFrames = null;
+  const withFrames = (parts) => Object.defineProperty(parts, 'frames', {
+    enumerable: true, get: () => (rgbaFrames ||= indices.map((pixels) => indexedRgba(pixels, palette))) });
+  const preview = withFrames({ width, height, palette, indices });
   // Seventeen frames that only a title or a name keeps from being a module are still shown.
   if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
   const bitmaps = {};
   indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
   // Her title as she was given it, in UTF-16, as every Windows keeps a string.
   const bytes = writeLibrary({ bitmaps, strings: { 1: title } });
-  return { findings, refused: false, preview, module: { bytes, name: moduleName, title, ...preview } };
+  return { findings, refused: false, preview, module: withFrames({ bytes, name: moduleName, title, width, height, palette, indices }) };
 }
 
 // All frames at one size: refused unless the author said how; each change is named.

@@ -12,70 +12,89 @@ export const SKY = SKY_RANGE;
 // enough for a full table, and it keeps a large girl's build well within a second.
 const SAMPLE = 1 << 16;
 
-// Each of the 2^24 colours' entry, kept from one build to the next: 16 MB is slow to make and to
-// let go of at every change. Every entry a build sets is cleared again as it ends.
-let entries = null;
-
 /** frames: RGBA pixel arrays of one size (alpha ignored: transparency is already black).
- *  -> { palette: Uint8Array(768), indices: [Uint8Array], exact: boolean, colours: number }
- *  colours: how many of hers the sky's range does not hold; exact when they fit below it. */
+ *  -> { palette: Uint8Array(768), indices: [Uint8Array], exact: boolean }
+ *  exact when her colours (those the sky's range does not hold) fit below it. */
 export function quantise(frames) {
   const palette = new Uint8Array(768);
   const first = SKY.first, free = first - 1;  // her entries: 1 to first - 1
-  // Every colour but pure black, as 0xRRGGBB, in a table of all 2^24 colours that holds each
-  // colour's entry: the sky's colours first, at theirs; each of her others marked when first
-  // seen (and then listed once) and given its entry below. total: her pixels of those others.
-  const entry = entries || (entries = new Uint8Array(1 << 24));
+  // The entries of the colours known so far, in a small table of their own: the sky's at theirs,
+  // and hers (marked 1 until they have entries) while they fit below the sky's range. No table of
+  // all 2^24 colours: making one costs more than all the rest (4,096 pages of memory, each
+  // cleared as it is first touched), and most girls have a few hundred colours at most.
+  const known = knownColours();
   const sky = SKY.colours.map(([r, g, b]) => (r << 16) | (g << 8) | b);
   sky.forEach((colour, i) => {
     setEntry(palette, first + i, colour);
-    if (!entry[colour]) entry[colour] = first + i;
+    if (!known.entry(colour)) known.set(colour, first + i);
   });
-  // hers: each of those pixels' colour, in order, from which a table is made when they are many.
-  let colours = new Uint32Array(1024), count = 0, total = 0;
-  const hers = new Uint32Array(frames.reduce((sum, rgba) => sum + rgba.length / 4, 0));
+  // total: her pixels of colours besides black and the sky's; hers: her colours, as long as they fit.
+  const hers = [];
+  let total = 0, last = 0, lastEntry = 0;  // neighbouring pixels often share a colour
   for (const rgba of frames) {
     for (let o = 0; o < rgba.length; o += 4) {
       const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour || entry[colour] >= first) continue;  // black, or one of the sky's
-      hers[total++] = colour;
-      if (entry[colour]) continue;
-      entry[colour] = 1;
-      if (count === colours.length) {
-        const more = new Uint32Array(count * 2);
-        more.set(colours);
-        colours = more;
-      }
-      colours[count++] = colour;
+      if (!colour) continue;
+      const entry = colour === last ? lastEntry : known.entry(colour);
+      last = colour;
+      lastEntry = entry || (hers.length < free ? 1 : 0);
+      if (entry >= first) continue;  // one of the sky's
+      total++;
+      if (entry || hers.length > free) continue;
+      hers.push(colour);
+      if (hers.length <= free) known.set(colour, 1);
     }
   }
-  const found = colours.subarray(0, count).sort();
-  const exact = count <= free;
+  const exact = hers.length <= free;
+  let entryOf;
   if (exact) {
     // Her own colours, in the order of their values, so that the table does not depend on which
     // frame shows a colour first.
-    found.forEach((colour, i) => {
+    hers.sort((a, b) => a - b).forEach((colour, i) => {
       setEntry(palette, i + 1, colour);
-      entry[colour] = i + 1;
+      known.set(colour, i + 1);
     });
   } else {
     // Her pixels on the nearest of her table's colours and the sky's, which are there anyway.
-    const table = reducedTable(hers.subarray(0, total), free);
+    const table = reducedTable(frames, total, free, (colour) => known.entry(colour) >= first);
     table.forEach((colour, i) => setEntry(palette, i + 1, colour));
     const nearest = nearestIn([...table, ...sky]);
-    for (const colour of found) {
+    entryOf = (colour) => {
+      const entry = known.entry(colour);
+      if (entry >= first) return entry;  // one of the sky's
       const i = nearest(colour);
-      entry[colour] = i < table.length ? i + 1 : first + i - table.length;
-    }
+      return i < table.length ? i + 1 : first + i - table.length;
+    };
   }
   const indices = frames.map((rgba) => {
     const out = new Uint8Array(rgba.length / 4);
-    for (let o = 0, i = 0; o < rgba.length; o += 4, i++) out[i] = entry[(rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2]];
+    last = -1;
+    for (let o = 0, i = 0; o < rgba.length; o += 4, i++) {
+      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
+      if (!colour) continue;
+      if (colour !== last) lastEntry = exact ? known.entry(colour) : entryOf(colour);
+      last = colour;
+      out[i] = lastEntry;
+    }
     return out;
   });
-  for (const colour of found) entry[colour] = 0;
-  for (const colour of sky) entry[colour] = 0;
-  return { palette, indices, exact, colours: count };
+  return { palette, indices, exact };
+}
+
+// A few hundred colours and their entries, by open addressing: 0 is no colour (black is never
+// kept), and an entry of 0 is a colour not known.
+function knownColours() {
+  const SLOTS = 1024;  // at most the sky's 43 and 213 of hers: a quarter full
+  const keys = new Int32Array(SLOTS), entries = new Uint8Array(SLOTS);
+  const slot = (colour) => {
+    let at = Math.imul(colour, 0x9e3779b1) >>> 22;
+    while (keys[at] && keys[at] !== colour) at = (at + 1) & (SLOTS - 1);
+    return at;
+  };
+  return {
+    entry: (colour) => entries[slot(colour)],
+    set: (colour, entry) => { const at = slot(colour); keys[at] = colour; entries[at] = entry; },
+  };
 }
 
 function setEntry(palette, index, colour) {
@@ -88,13 +107,20 @@ function setEntry(palette, index, colour) {
 // histogram of 4 bits a channel (of the quantisers tried, the fastest and the closest to her
 // colours: image-q's Wu and NeuQuant took 10 to 25 times as long and came out no closer), over
 // her pixels that are neither black (so that black, which is most of each frame, takes no entry
-// from her) nor of the sky's colours (which have their own entries), given in order; a table
-// colour that came out pure black is lifted to (1, 1, 1), as only pure black is see-through.
-function reducedTable(hers, size) {
-  const step = Math.max(1, Math.ceil(hers.length / SAMPLE));
-  const pixels = new Uint8Array(Math.ceil(hers.length / step) * 4);
-  for (let i = 0, at = 0; i < hers.length; i += step, at += 4) {
-    pixels[at] = hers[i] >> 16; pixels[at + 1] = (hers[i] >> 8) & 255; pixels[at + 2] = hers[i] & 255; pixels[at + 3] = 255;
+// from her) nor of the sky's colours (which have their own entries); a table colour that came out
+// pure black is lifted to (1, 1, 1), as only pure black is see-through.
+function reducedTable(frames, total, size, inSky) {
+  const step = Math.max(1, Math.ceil(total / SAMPLE));
+  const pixels = new Uint8Array(Math.ceil(total / step) * 4);
+  let at = 0, seen = 0;
+  for (const rgba of frames) {
+    for (let o = 0; o < rgba.length; o += 4) {
+      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
+      if (!colour || inSky(colour)) continue;
+      if (seen++ % step) continue;
+      pixels[at] = rgba[o]; pixels[at + 1] = rgba[o + 1]; pixels[at + 2] = rgba[o + 2]; pixels[at + 3] = 255;
+      at += 4;
+    }
   }
   const table = pairwiseNearest(pixels, size).map((colour) => colour || 0x010101);
   return [...new Set(table)].sort((a, b) => a - b).slice(0, size);
