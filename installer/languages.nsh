@@ -3,6 +3,8 @@
 ; brings the words of the pages; the setup's own sentences follow here. Written in UTF-8 (this
 ; file starts with its byte order mark): the 32-bit setup, an ANSI one for the Windows 95 family,
 ; keeps each language's sentences in that language's code page, which has all their letters.
+; French puts a no-break space (${U+00A0}, which code page 1252 has) before "?" and ":", so that a
+; message box never wraps the sign alone onto a line of its own.
 
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
 LoadLanguageFile "${NSISDIR}\Contrib\Language files\German.nlf"
@@ -29,8 +31,8 @@ LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_GERMAN} "Sky Flare ist jetzt der Bild
 LangString CHOOSE_GIRLS ${LANG_GERMAN} "Sky Flare ist jetzt der Bildschirmschoner.$\n$\nMädchen jetzt auswählen?"
 
 LangString SETUP_CAPTION ${LANG_FRENCH} "Installation de l'écran de veille Sky Flare ${VERSION}"
-LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_FRENCH} "Sky Flare est maintenant l'écran de veille de $R9, le compte Windows sous lequel ce programme d'installation s'exécute.$\n$\nSi vous avez tapé le mot de passe d'un administrateur pour l'installer, ce compte n'est pas le vôtre : choisissez plutôt Sky Flare et ses filles dans vos propres paramètres d'écran de veille.$\n$\nChoisir les filles de $R9 maintenant ?"
-LangString CHOOSE_GIRLS ${LANG_FRENCH} "Sky Flare est maintenant l'écran de veille.$\n$\nChoisir les filles maintenant ?"
+LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_FRENCH} "Sky Flare est maintenant l'écran de veille de $R9, le compte Windows sous lequel ce programme d'installation s'exécute.$\n$\nSi vous avez tapé le mot de passe d'un administrateur pour l'installer, ce compte n'est pas le vôtre${U+00A0}: choisissez plutôt Sky Flare et ses filles dans vos propres paramètres d'écran de veille.$\n$\nChoisir les filles pour $R9 maintenant${U+00A0}?"
+LangString CHOOSE_GIRLS ${LANG_FRENCH} "Sky Flare est maintenant l'écran de veille.$\n$\nChoisir les filles maintenant${U+00A0}?"
 
 LangString SETUP_CAPTION ${LANG_SPANISH} "Instalación del protector de pantalla Sky Flare ${VERSION}"
 LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_SPANISH} "Sky Flare es ahora el protector de pantalla de $R9, la cuenta de Windows con la que se ejecuta este programa de instalación.$\n$\nSi escribió la contraseña de un administrador para instalarlo, esa cuenta no es la suya: elija Sky Flare y sus chicas en su propia configuración del protector de pantalla.$\n$\n¿Elegir ahora las chicas de $R9?"
@@ -44,13 +46,13 @@ LangString SETUP_CAPTION ${LANG_PORTUGUESEBR} "Instalação da proteção de tel
 LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_PORTUGUESEBR} "Sky Flare agora é a proteção de tela de $R9, a conta do Windows com a qual esta instalação está sendo executada.$\n$\nSe você digitou a senha de um administrador para instalá-lo, essa conta não é a sua: escolha o Sky Flare e suas garotas nas suas próprias configurações de proteção de tela.$\n$\nEscolher as garotas de $R9 agora?"
 LangString CHOOSE_GIRLS ${LANG_PORTUGUESEBR} "Sky Flare agora é a proteção de tela.$\n$\nEscolher as garotas agora?"
 
-LangString SETUP_CAPTION ${LANG_DUTCH} "Installatie van schermbeveiliging Sky Flare ${VERSION}"
+LangString SETUP_CAPTION ${LANG_DUTCH} "Installatie van de schermbeveiliging Sky Flare ${VERSION}"
 LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_DUTCH} "Sky Flare is nu de schermbeveiliging van $R9, het Windows-account waaronder deze installatie wordt uitgevoerd.$\n$\nAls u het wachtwoord van een beheerder hebt getypt om het te installeren, is dat account niet van u: kies Sky Flare en de meisjes dan in uw eigen instellingen voor schermbeveiliging.$\n$\nNu de meisjes voor $R9 kiezen?"
 LangString CHOOSE_GIRLS ${LANG_DUTCH} "Sky Flare is nu de schermbeveiliging.$\n$\nNu de meisjes kiezen?"
 
 LangString SETUP_CAPTION ${LANG_SWEDISH} "Installation av skärmsläckaren Sky Flare ${VERSION}"
-LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_SWEDISH} "Sky Flare är nu skärmsläckare för $R9, det Windows-konto som installationen körs som.$\n$\nOm du skrev en administratörs lösenord för att installera den är det kontot inte ditt: välj i stället Sky Flare och dess flickor i dina egna inställningar för skärmsläckare.$\n$\nVälja flickor för $R9 nu?"
-LangString CHOOSE_GIRLS ${LANG_SWEDISH} "Sky Flare är nu skärmsläckare.$\n$\nVälja flickor nu?"
+LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_SWEDISH} "Sky Flare är nu skärmsläckare för $R9, det Windows-konto som installationen körs som.$\n$\nOm du skrev en administratörs lösenord för att installera den, är det kontot inte ditt: välj i stället Sky Flare och dess flickor i dina egna inställningar för skärmsläckare.$\n$\nVill du välja flickor för $R9 nu?"
+LangString CHOOSE_GIRLS ${LANG_SWEDISH} "Sky Flare är nu skärmsläckare.$\n$\nVill du välja flickor nu?"
 
 LangString SETUP_CAPTION ${LANG_POLISH} "Instalator wygaszacza ekranu Sky Flare ${VERSION}"
 LangString CHOOSE_GIRLS_FOR_ACCOUNT ${LANG_POLISH} "Sky Flare jest teraz wygaszaczem ekranu konta $R9, konta systemu Windows, na którym działa ten instalator.$\n$\nJeśli do instalacji wpisano hasło administratora, to konto nie jest Twoje: wybierz Sky Flare i jego dziewczyny we własnych ustawieniach wygaszacza ekranu.$\n$\nWybrać teraz dziewczyny dla $R9?"

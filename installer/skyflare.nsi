@@ -48,9 +48,12 @@ VIAddVersionKey "LegalCopyright" "${COPYRIGHT}"
 
 ; makensis leaves in the PE header what its stub has there: the stub's own build time, and no
 ; checksum. The uninstaller (before it is packed into the setup, which writes it out as it is)
-; and then the setup get the commit's time as their time stamp and their checksum filled in.
+; and then the setup get the commit's time as their time stamp and their checksum filled in, and
+; then, when the maintainer gives a certificate, their signature (which covers both).
 !uninstfinalize '"${PYTHON}" "${PACKAGE}" pe-stamp "%1"' = 0
+!uninstfinalize '"${PYTHON}" "${PACKAGE}" sign "%1"' = 0
 !finalize '"${PYTHON}" "${PACKAGE}" pe-stamp "%1"' = 0
+!finalize '"${PYTHON}" "${PACKAGE}" sign "%1"' = 0
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\SkyFlare"
 !define DESKTOP_KEY "Control Panel\Desktop"

@@ -2,7 +2,7 @@
 """check_release.py --- the release as a user downloads it, then built a second time elsewhere:
 two builds of one commit must give the same bytes.
 
-Usage: check_release.py SOURCES WORKDIR
+Usage: check_release.py SOURCES WORKDIR TEST_INSTALLER
 
 The first build is `./run release` in SOURCES, which shares the test build's trees. Its dist/
 must hold the files README.md names, each zip the files README.md says it holds, for its own
@@ -11,14 +11,21 @@ at most 78 columns; the version must be the saver's everywhere; every PE file mu
 commit's time and a correct checksum; no file may hold the build's path. Then the working
 tree is copied to another folder and its own `./run release` builds there, with the clock 397
 days on (faketime; the files keep their true dates), and the two dist/ folders must be equal
-byte for byte: the first file and offset that differ are named. Exits 1 after naming every
-fault found.
+byte for byte: the first file and offset that differ are named.
+
+Signed, with a throwaway certificate authority made here: a wrong password and a certificate
+not for code signing each stop the release with its sentence and leave the folder as it was;
+both builds signed must again be equal, every program in them (and the uninstaller the x64
+setup writes) must verify against that authority, and the signed setup must install, run and
+uninstall the saver under Wine (TEST_INSTALLER's silent-install case). Exits 1 after naming
+every fault found.
 """
 import os
 import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
 
@@ -200,7 +207,7 @@ def check_readme_txt(label, data, version, arch):
         fault('%s: %s the Windows 95 family\'s hand install' % (label, 'lacks' if arch == 'x86' else 'has'))
 
 
-def check_dist(sources, dist, when):
+def check_dist(sources, dist, when, ca=None):
     version = saver_version(sources)
     dist_names, zip_names = named_files(sources)
     names = set(os.listdir(dist))
@@ -228,6 +235,8 @@ def check_dist(sources, dist, when):
             data = f.read()
         check_no_path(name, data, paths)
         if name.endswith('.exe'):
+            if ca:
+                check_signature(name, data, ca)
             record = version_record(check_pe(name, data, when))
             if record.get('ProductVersion') != version:
                 fault('%s: product version %r, not the saver\'s %s' % (name, record.get('ProductVersion'), version))
@@ -250,15 +259,68 @@ def check_dist(sources, dist, when):
                     elif entry.filename.startswith('lumidoll.'):
                         check_pe(label, member, when, 0x14C)  # the girls are 32-bit for both savers
                     else:
+                        if ca:
+                            check_signature(label, member, ca)
                         image = check_pe(label, member, when, machine)
                         if entry.filename == 'SkyFlare.scr' and version_record(image).get('ProductVersion') != version:
                             fault('%s: product version is not %s' % (label, version))
 
 
+def make_certificates(folder):
+    """A throwaway certificate authority, and two PKCS#12 files with one password: a certificate
+    it issued for signing code, and one for web servers alone."""
+    commands = ['req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 3650 -subj /CN=Throwaway-CA '
+                '-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign']
+    for name, use in (('signer', 'codeSigning'), ('web', 'serverAuth')):
+        with open(os.path.join(folder, name + '.cnf'), 'w') as f:
+            f.write('basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' % use)
+        commands += ['req -newkey rsa:2048 -nodes -keyout {0}.key -out {0}.csr -subj /CN={0}',
+                     'x509 -req -in {0}.csr -CA ca.pem -CAkey ca.key -set_serial 1 -days 3650 -extfile {0}.cnf -out {0}.pem',
+                     'pkcs12 -export -inkey {0}.key -in {0}.pem -certfile ca.pem -passout pass:throwaway -out {0}.p12']
+        commands[-3:] = [command.format(name) for command in commands[-3:]]
+    for command in commands:
+        subprocess.run(['openssl'] + command.split(), cwd=folder, check=True, capture_output=True)
+    with open(os.path.join(folder, 'password'), 'w') as f:
+        f.write('throwaway\n')
+    return [os.path.join(folder, name) for name in ('ca.pem', 'signer.p12', 'web.p12', 'password')]
+
+
+def check_refused(run, out, env, sentence):
+    """A release that must stop before building, saying why, and leave the folder as it was."""
+    sums = os.path.join(out, 'SHA256SUMS')
+    before = os.path.exists(out) and open(sums).read()
+    refused = subprocess.run([run, 'release', out], env=env, capture_output=True, text=True)
+    if refused.returncode == 0 or sentence not in refused.stderr or (os.path.exists(out) and open(sums).read()) != before:
+        fault('a release refused for "%s" ended with %d, saying %r, and left %s otherwise than it was'
+              % (sentence, refused.returncode, refused.stderr, out))
+
+
+def check_signature(label, data, ca):
+    with tempfile.NamedTemporaryFile(suffix='.exe') as program:
+        program.write(data)
+        program.flush()
+        verified = subprocess.run(['osslsigncode', 'verify', '-CAfile', ca, '-in', program.name], capture_output=True, text=True)
+    if 'Signature verification: ok' not in verified.stdout:
+        said = (verified.stdout + verified.stderr).splitlines()
+        fault('%s does not verify against the test authority: %s' % (label, '; '.join(l for l in said if 'ignature' in l)))
+
+
+def check_signed_setup_runs(sources, test_installer, ca):
+    """The signed x64 setup, which the build tree holds now: installed silently, its uninstaller
+    verifies; then the installer test's silent install, saver, dialog and uninstall pass."""
+    subprocess.run(['wine', os.path.join(sources, 'build', 'win64', 'SkyFlare-Setup-x64.exe'), '/S'], check=True)
+    uninstaller = os.path.join(os.environ['WINEPREFIX'], 'drive_c', 'Program Files', 'Sky Flare', 'uninstall.exe')
+    check_signature('the uninstaller the x64 setup writes',
+                    open(uninstaller, 'rb').read() if os.path.isfile(uninstaller) else b'', ca)
+    run = subprocess.run(['wine', test_installer, '--test-case=a silent install puts*'], capture_output=True, text=True)
+    if run.returncode != 0:
+        fault('the installer test fails with the signed setup:\n' + run.stdout[-3000:])
+
+
 def main(argv):
-    if len(argv) != 2:
+    if len(argv) != 3:
         sys.exit(__doc__.split('\n\n')[1])
-    sources, work = (os.path.abspath(a) for a in argv)
+    sources, work, test_installer = (os.path.abspath(a) for a in argv)
     when = commit_time(sources)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
@@ -273,9 +335,24 @@ def main(argv):
     run_release(os.path.join(copy, 'run'), second, os.path.join(work, 'second.log'), env,
                 clock=('faketime', '-f', '+397d'))
     compare(first, second)
+
+    ca, signer, web, password = make_certificates(work)
+    run = os.path.join(sources, 'run')
+    check_refused(run, os.path.join(work, 'refused'), dict(os.environ, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='no'),
+                  'run: the password given does not open the certificate %s: nothing was built or signed' % signer)
+    check_refused(run, first, dict(os.environ, SKYFLARE_SIGN_CERT=web, SKYFLARE_SIGN_PASSWORD_FILE=password),
+                  'is not one for signing programs: its extended key usage lacks Code Signing')
+    signed_first, signed_second = os.path.join(work, 'signed-first'), os.path.join(work, 'signed-second')
+    run_release(run, signed_first, signed_first + '.log', dict(os.environ, SKYFLARE_SIGN_CERT=signer,
+                                                              SKYFLARE_SIGN_PASSWORD_FILE=password))
+    check_dist(sources, signed_first, when, ca)
+    run_release(os.path.join(copy, 'run'), signed_second, signed_second + '.log',
+                dict(env, SKYFLARE_SIGN_CERT=signer, SKYFLARE_SIGN_PASSWORD='throwaway'), clock=('faketime', '-f', '+397d'))
+    compare(signed_first, signed_second)
+    check_signed_setup_runs(sources, test_installer, ca)
     if FAULTS:
         sys.exit('check_release.py: %d faults' % len(FAULTS))
-    print('the release checks, and a second build in another folder at another time gave the same bytes')
+    print('the release checks, and builds in other folders at other times gave the same bytes, signed and not')
 
 
 if __name__ == '__main__':

@@ -525,7 +525,7 @@ TEST_CASE("a module cut short inside its string table, a frame or its directory 
     } cuts[] = {
         {"inside the string table", title.offset + 3, "its title lies beyond it: it was cut short, copy it again"},
         {"inside the fifth frame", frame5.offset + frame5.size / 2, "GIRL5"},
-        {"inside the resource directory", first_data - 40, "but its resource directory and "},
+        {"inside the resource directory", first_data - 40, "but its resource directory"},
     };
     for (const Cut& cut : cuts) {
         CAPTURE(cut.where);

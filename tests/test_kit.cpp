@@ -1,4 +1,5 @@
 // test_kit.cpp --- the girl module kit: what it builds plays in the saver; its checker names faults.
+#include <algorithm>
 #include <sstream>
 
 #include "girls/catalogue.h"
@@ -20,6 +21,30 @@ struct Check {
     }
     bool says(const std::string& text) const { return output.find(text) != std::string::npos; }
 };
+
+// The code pages of the Windows 95 family's languages: those of the saver's fifteen.
+const UINT CODE_PAGES_95[] = {932, 936, 949, 950, 1250, 1251, 1252};
+
+// A text as Windows itself shows it in a code page: turned into it as the 95 family's LoadStringA
+// does (best fit and all), and back.
+std::wstring windows_shows(const std::wstring& text, UINT code_page)
+{
+    std::string bytes(2 * text.size() + 1, '\0');
+    std::wstring shown(text.size() + 1, L'\0');
+    const int size = WideCharToMultiByte(code_page, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    shown.resize(static_cast<size_t>(std::max(1, MultiByteToWideChar(code_page, 0, bytes.c_str(), size, &shown[0],
+                                                                     static_cast<int>(shown.size()))) - 1));
+    return shown;
+}
+
+std::vector<std::string> fields(const std::string& line)
+{
+    std::vector<std::string> parts;
+    std::istringstream split(line);
+    for (std::string part; std::getline(split, part, '\t');)
+        parts.push_back(part);
+    return parts;
+}
 
 }  // namespace
 
@@ -110,7 +135,7 @@ TEST_CASE("the checker shows a title of accented letters as the dialog will")
     Check accented(kit_module("lumidoll.vga"));
     CHECK(accented.status == 0);
     CHECK(accented.says("title: \"V\xC3\xA9ga, l'\xC3\xA9toile\" (14 characters)"));
-    CHECK_FALSE(accented.says("in code page 1252"));  // the Western code page has her letters
+    CHECK_FALSE(accented.says("1252 (Western)"));  // the Western code page has her letters
 }
 
 TEST_CASE("a title in Cyrillic and one in Japanese: the checker shows each as written and says, in the page's words, where it cannot show")
@@ -126,7 +151,58 @@ TEST_CASE("a title in Cyrillic and one in Japanese: the checker shows each as wr
         CHECK(check.status == 0);  // a warning: she shows all the same
         CHECK(check.says("title: \"" + title + "\" (" + std::to_string(utf16(title).size()) + " characters)"));
         CHECK(check.says("title: " + line.substr(second + 1)));
-        CHECK(check.says("in code page"));
+        // It names exactly the code pages in which Windows' own conversion changes her title.
+        for (UINT page : CODE_PAGES_95)
+            CHECK_MESSAGE((windows_shows(utf16(title), page) != utf16(title)) ==
+                              (line.find(" " + std::to_string(page) + " (", second) != std::string::npos),
+                          page);
     }
     CHECK(titles == 2);
+}
+
+TEST_CASE("the kit says how a title shows on the Windows 95 family exactly as Windows' own conversion does")
+{
+    // Written by the kit itself: each title and how it shows in each of its code pages. The last
+    // title holds every UTF-16 unit but the surrogates, NUL and the file's separators.
+    std::istringstream lines(read_file(kit_module("code-pages.txt")));
+    int titles = 0;
+    for (std::string line; std::getline(lines, line); titles++) {
+        const std::vector<std::string> kit = fields(line);
+        REQUIRE(kit.size() == 1 + std::size(CODE_PAGES_95));
+        const std::wstring title = utf16(kit[0]);
+        for (size_t i = 0; i < std::size(CODE_PAGES_95); i++) {
+            const std::wstring windows = windows_shows(title, CODE_PAGES_95[i]), said = utf16(kit[i + 1]);
+            const size_t at = std::mismatch(windows.begin(), windows.end(), said.begin(), said.end()).first - windows.begin();
+            CHECK_MESSAGE(windows == said, "U+" << std::hex << (at < title.size() ? title[at] : 0) << " in code page "
+                                                << std::dec << CODE_PAGES_95[i]);
+        }
+    }
+    CHECK(titles == 9);
+}
+
+TEST_CASE("each sample girl is titled in each of the saver's languages, in that language's code page")
+{
+    // Each line: the module, the language (hexadecimal) and her title there, as make_girls.py gave them.
+    std::istringstream lines(read_file(sample_girl_path("titles.txt")));
+    int titles = 0;
+    for (std::string line; std::getline(lines, line); titles++) {
+        const std::vector<std::string> given = fields(line);
+        REQUIRE(given.size() == 3);
+        CAPTURE(line);
+        const WORD language = static_cast<WORD>(std::stoul(given[1], nullptr, 16));
+        HMODULE module = LoadLibraryExA(sample_girl_path(given[0]).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        // String 1 of that language's first string table, as the module stores it.
+        HRSRC block = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(1), language);
+        const WORD* at = block ? static_cast<const WORD*>(LockResource(LoadResource(module, block))) : nullptr;
+        REQUIRE(at != nullptr);
+        at += at[0] + 1;
+        const std::wstring title(reinterpret_cast<const WCHAR*>(at + 1), at[0]);
+        FreeLibrary(module);
+        CHECK(utf8(title) == given[2]);
+        // Her language's Windows 95 family shows it as written: its code page has every letter.
+        char code_page[8] = "";
+        GetLocaleInfoA(MAKELCID(language, SORT_DEFAULT), LOCALE_IDEFAULTANSICODEPAGE, code_page, sizeof code_page);
+        CHECK(windows_shows(title, static_cast<UINT>(atoi(code_page))) == title);
+    }
+    CHECK(titles == 3 * 15);
 }

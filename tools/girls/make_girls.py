@@ -3,9 +3,10 @@
 
 Usage: make_girls.py OUTDIR [--png]
 For each girl writes OUTDIR/<name>/girl1.bmp .. girl17.bmp (8-bit, one shared 256-colour
-table that holds the sky's range, pure black background) and OUTDIR/<name>/module.rc (title
-as string 1, the pictures as GIRL1 to GIRL17); with --png also a contact sheet
-OUTDIR/<name>.png. Deterministic.
+table that holds the sky's range, pure black background) and OUTDIR/<name>/module.rc (her title
+as string 1 in each of the saver's languages, the pictures as GIRL1 to GIRL17), and
+OUTDIR/titles.txt listing every title; with --png also a contact sheet OUTDIR/<name>.png.
+Deterministic.
 """
 import json
 import math
@@ -134,9 +135,33 @@ def lyra(t):
 
 
 GIRLS = [
-    ('aurora', 'lumidoll.aur', 'Aurora, the ballerina', aurora),
-    ('mira', 'lumidoll.mir', 'Mira, the ice skater', mira),
-    ('lyra', 'lumidoll.lyr', 'Lyra, the ribbon dancer', lyra),
+    ('aurora', 'lumidoll.aur', aurora),
+    ('mira', 'lumidoll.mir', mira),
+    ('lyra', 'lumidoll.lyr', lyra),
+]
+
+# Each girl's title in each of the saver's languages, as a user of that language's Windows writes
+# it: her name is a name, written in the language's own script where it has one; what she does is
+# said in the language. Each language with its LANGUAGE and SUBLANGUAGE, as the saver's own
+# resources have them, and the code page its Windows 95 family shows text in, which must hold every
+# letter of its titles. English (United Kingdom) is the one the saver falls back on.
+TITLES = [
+    ((9, 2), 'cp1252', ['Aurora, the ballerina', 'Mira, the ice skater', 'Lyra, the ribbon dancer']),
+    ((7, 1), 'cp1252', ['Aurora, die Ballerina', 'Mira, die Eiskunstläuferin', 'Lyra, die Bandtänzerin']),
+    ((12, 1), 'cp1252', ['Aurora, la ballerine', 'Mira, la patineuse sur glace', 'Lyra, la danseuse au ruban']),
+    ((10, 1), 'cp1252', ['Aurora, la bailarina', 'Mira, la patinadora sobre hielo', 'Lyra, la bailarina de cinta']),
+    ((16, 1), 'cp1252', ['Aurora, la ballerina', 'Mira, la pattinatrice sul ghiaccio',
+                         'Lyra, la danzatrice con il nastro']),
+    ((22, 1), 'cp1252', ['Aurora, a bailarina', 'Mira, a patinadora no gelo', 'Lyra, a dançarina da fita']),
+    ((19, 1), 'cp1252', ['Aurora, de ballerina', 'Mira, de schaatsster', 'Lyra, de lintdanseres']),
+    ((29, 1), 'cp1252', ['Aurora, ballerinan', 'Mira, skridskoåkerskan', 'Lyra, dansösen med bandet']),
+    ((21, 1), 'cp1250', ['Aurora, baletnica', 'Mira, łyżwiarka', 'Lyra, tancerka ze wstążką']),
+    ((5, 1), 'cp1250', ['Aurora, baletka', 'Mira, bruslařka', 'Lyra, tanečnice se stuhou']),
+    ((25, 1), 'cp1251', ['Аврора, балерина', 'Мира, фигуристка', 'Лира, танцовщица с лентой']),
+    ((17, 1), 'cp932', ['バレリーナのオーロラ', 'アイススケーターのミラ', 'リボンダンサーのライラ']),
+    ((4, 2), 'cp936', ['芭蕾舞者奥罗拉', '滑冰选手米拉', '彩带舞者莱拉']),
+    ((4, 1), 'cp950', ['芭蕾舞者奧蘿拉', '溜冰選手米拉', '彩帶舞者萊拉']),
+    ((18, 1), 'cp949', ['발레리나 오로라', '아이스 스케이터 미라', '리본 댄서 라이라']),
 ]
 
 
@@ -168,26 +193,49 @@ def shared_palette(frames):
     return [indices[i * height:(i + 1) * height] for i in range(len(frames))], table
 
 
-def write_module_sources(folder, title, count):
-    with open(os.path.join(folder, 'module.rc'), 'w') as f:
-        f.write('/* A Sky Flare girl module: its title and its pictures. */\n')
+def write_module_sources(folder, girl, count):
+    """module.rc, in UTF-8 as the resource compiler is told: her title in each language, then her
+    pictures."""
+    with open(os.path.join(folder, 'module.rc'), 'w', encoding='utf-8') as f:
+        f.write('/* A Sky Flare girl module: her title in each language, and her pictures. */\n')
+        f.write('#pragma code_page(65001)\n')
+        # A program that asks Windows for her title in no language of its own (LoadString, as the
+        # checker does) gets the language-neutral one, which Windows looks for first: in English
+        # (United Kingdom), as the saver speaks to a user whose language it lacks; otherwise it
+        # would get whichever language is numbered lowest, Traditional Chinese.
+        for (language, sublanguage), _, titles in [((0, 0), None, TITLES[0][2])] + TITLES:
+            f.write('LANGUAGE %d, %d\nSTRINGTABLE\nBEGIN\n    1 "%s"\nEND\n' % (language, sublanguage, titles[girl]))
         f.write('LANGUAGE 9, 2\n')
-        f.write('STRINGTABLE\nBEGIN\n    1 "%s"\nEND\n' % title)
         for i in range(1, count + 1):
             f.write('GIRL%d BITMAP "girl%d.bmp"\n' % (i, i))
+
+
+def write_titles(outdir):
+    """titles.txt, for the tests: each girl's title in each language, one a line (module, the
+    language's number in hexadecimal, title), after checking each fits the dialog's line and shows
+    in its language's code page."""
+    with open(os.path.join(outdir, 'titles.txt'), 'w', encoding='utf-8', newline='\n') as f:
+        for girl, (_, file_name, _) in enumerate(GIRLS):
+            for (language, sublanguage), code_page, titles in TITLES:
+                title = titles[girl]
+                assert len(title.encode('utf-16-le')) // 2 <= 39, title
+                assert '"' not in title and title.encode(code_page).decode(code_page) == title, title
+                f.write('%s\t%04x\t%s\n' % (file_name, sublanguage << 10 | language, title))
 
 
 def main():
     outdir = sys.argv[1]
     want_png = '--png' in sys.argv[2:]
-    for name, _, title, draw in GIRLS:
+    os.makedirs(outdir, exist_ok=True)
+    write_titles(outdir)
+    for girl, (name, _, draw) in enumerate(GIRLS):
         folder = os.path.join(outdir, name)
         os.makedirs(folder, exist_ok=True)
         frames = [draw(k / FRAMES) for k in range(FRAMES)]
         indexed, table = shared_palette(frames)
         for number, pixels in enumerate(indexed, start=1):
             write_bmp8(os.path.join(folder, 'girl%d.bmp' % number), pixels, table)
-        write_module_sources(folder, title, FRAMES)
+        write_module_sources(folder, girl, FRAMES)
         if want_png:
             sheet = Image.new('P', (frames[0].width * 9, frames[0].height * 2))
             sheet.putpalette([c for rgb in table for c in rgb])

@@ -124,14 +124,15 @@ static const struct {
                   {1252, sentence::script1252}};
 static const int CODE_PAGE_COUNT = sizeof CODE_PAGES / sizeof CODE_PAGES[0];
 
-// Her title as a Windows of the code page shows it: each letter the code page lacks a "?".
+// Her title as a Windows of the code page shows it, turned into the code page as the 95 family's
+// LoadStringA does: a letter the code page lacks as Windows' best fit for it, else a "?".
 static std::wstring in_code_page(const std::wstring& title, UINT code_page)
 {
-    const int size = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, title.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(code_page, 0, title.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return std::wstring();
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, title.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+    WideCharToMultiByte(code_page, 0, title.c_str(), -1, &bytes[0], size, nullptr, nullptr);
     const int length = MultiByteToWideChar(code_page, 0, bytes.c_str(), -1, nullptr, 0);
     if (length <= 0)
         return std::wstring();

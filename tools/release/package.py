@@ -5,14 +5,27 @@ Usage:
   package.py dated-copy DIR FILE...   copies each FILE into DIR, dated at the commit's time
   package.py zip OUT.zip FILE...      a zip of the FILEs, in that order, at the commit's time
   package.py pe-stamp EXE             the commit's time as EXE's PE time stamp, and its checksum
+  package.py signer                   checks the maintainer's certificate and names it
+  package.py sign EXE...              signs each EXE in place when a certificate is given
 
 The commit's time is SOURCE_DATE_EPOCH, which the build sets (cmake/at_commit_time.cmake).
 Every byte written depends only on the files given and that time: no clock, no build path,
 no owner or permissions of this machine. Standard library only.
+
+Signing (Authenticode, with osslsigncode) takes the maintainer's certificate from the
+environment, never from a command line that other users of the machine can see:
+  SKYFLARE_SIGN_CERT           a PKCS#12 file (.p12 or .pfx) holding the certificate and its key
+  SKYFLARE_SIGN_PASSWORD       its password, or
+  SKYFLARE_SIGN_PASSWORD_FILE  a file whose first line is its password
+  SKYFLARE_SIGN_TIMESTAMP      optional: an RFC 3161 time-stamping address
+Without a time stamp each signature is dated at the commit's time and the same certificate and
+commit give the same bytes; a time stamp is the authority's own, different on every build.
 """
 import os
+import re
 import shutil
 import struct
+import subprocess
 import sys
 import time
 import zipfile
@@ -83,6 +96,76 @@ def pe_stamp(path):
         f.write(image)
 
 
+def with_password(command, at):
+    """Runs a command that reads the certificate's password from a file, given it at the
+    argument `at` as a pipe: the password is never on a command line or on disk."""
+    if os.environ.get('SKYFLARE_SIGN_PASSWORD') is not None:
+        password = os.environ['SKYFLARE_SIGN_PASSWORD']
+    elif os.environ.get('SKYFLARE_SIGN_PASSWORD_FILE'):
+        try:
+            with open(os.environ['SKYFLARE_SIGN_PASSWORD_FILE'], encoding='utf-8') as f:
+                password = f.readline().rstrip('\r\n')
+        except OSError as error:
+            sys.exit('the password file %s cannot be read (%s)' % (os.environ['SKYFLARE_SIGN_PASSWORD_FILE'],
+                                                                  error.strerror))
+    else:
+        sys.exit('SKYFLARE_SIGN_CERT names a certificate, but neither SKYFLARE_SIGN_PASSWORD nor '
+                 'SKYFLARE_SIGN_PASSWORD_FILE gives its password')
+    reading, writing = os.pipe()
+    os.write(writing, password.encode() + b'\n')
+    os.close(writing)
+    try:
+        return subprocess.run(command[:at] + [command[at] % reading] + command[at + 1:], pass_fds=[reading],
+                              capture_output=True, text=True)
+    finally:
+        os.close(reading)
+
+
+def signer():
+    """Before anything is built: the certificate must open with its password and be one for
+    signing programs (its extended key usage names Code Signing). Prints its subject and end."""
+    cert = os.environ['SKYFLARE_SIGN_CERT']
+    if not os.path.isfile(cert):
+        sys.exit('the certificate %s does not exist' % cert)
+    opened = with_password(['openssl', 'pkcs12', '-in', cert, '-passin', 'fd:%d', '-nokeys', '-clcerts'], 5)
+    if opened.returncode != 0 and 'unsupported' in opened.stderr:  # made with an older tool's ciphers
+        opened = with_password(['openssl', 'pkcs12', '-legacy', '-in', cert, '-passin', 'fd:%d', '-nokeys',
+                                '-clcerts'], 6)
+    if opened.returncode != 0:
+        if re.search(r'mac verify|invalid password', opened.stderr, re.IGNORECASE):
+            sys.exit('the password given does not open the certificate %s' % cert)
+        sys.exit('%s is no PKCS#12 certificate file (.p12 or .pfx) that openssl can read' % cert)
+    shown = subprocess.run(['openssl', 'x509', '-noout', '-subject', '-enddate', '-ext', 'extendedKeyUsage',
+                            '-nameopt', 'oneline'], input=opened.stdout, capture_output=True, text=True)
+    subject = re.search(r'^subject=\s*(.*)$', shown.stdout, re.MULTILINE)
+    if shown.returncode != 0 or not subject:
+        sys.exit('the certificate %s holds no certificate that openssl can read' % cert)
+    if 'Code Signing' not in shown.stdout:
+        sys.exit('the certificate in %s (%s) is not one for signing programs: its extended key usage lacks '
+                 'Code Signing' % (cert, subject.group(1)))
+    until = re.search(r'^notAfter=(.*)$', shown.stdout, re.MULTILINE).group(1)
+    print('%s, valid until %s' % (subject.group(1), until))
+
+
+def sign(paths):
+    """Signs each program in place, with a SHA-256 digest, keeping its dates (NSIS's File and
+    the zip take them); without SKYFLARE_SIGN_CERT it leaves them as they are."""
+    cert = os.environ.get('SKYFLARE_SIGN_CERT')
+    if not cert:
+        return
+    stamp = os.environ.get('SKYFLARE_SIGN_TIMESTAMP')
+    dated = ['-ts', stamp] if stamp else ['-time', str(commit_time())]
+    for path in paths:
+        times = os.stat(path)
+        signed = path + '.signed'
+        done = with_password(['osslsigncode', 'sign', '-pkcs12', cert, '-readpass', '/dev/fd/%d', '-h', 'sha256',
+                              '-n', 'Sky Flare'] + dated + ['-in', path, '-out', signed], 5)
+        if done.returncode != 0:
+            sys.exit('package.py: %s could not be signed: %s' % (path, (done.stdout + done.stderr).strip()))
+        os.replace(signed, path)
+        os.utime(path, (times.st_atime, times.st_mtime))
+
+
 def main(argv):
     if len(argv) >= 3 and argv[0] == 'dated-copy':
         dated_copy(argv[1], argv[2:])
@@ -90,6 +173,10 @@ def main(argv):
         make_zip(argv[1], argv[2:])
     elif len(argv) == 2 and argv[0] == 'pe-stamp':
         pe_stamp(argv[1])
+    elif argv == ['signer'] and os.environ.get('SKYFLARE_SIGN_CERT'):
+        signer()
+    elif len(argv) >= 2 and argv[0] == 'sign':
+        sign(argv[1:])
     else:
         sys.exit(__doc__.split('\n\n')[1])
 

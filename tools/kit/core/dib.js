@@ -92,6 +92,11 @@ export function decodeDib(dib, maxPixels) {
     return Math.round(((value & mask) >>> shift) * 255 / max);
   };
   if (!masks && bits === 16) masks = [0x7c00, 0x03e0, 0x001f];
+  if (bits === 8) {  // every girl's frame: her indices, then her colours through the table
+    for (let y = 0; y < height; y++)
+      indices.set(dib.subarray(at + stride * (topDown ? y : height - 1 - y)).subarray(0, width), y * width);
+    return { width, height, bits, rgba: indexedRgba(indices, palette), indices, palette, colours: head.colours };
+  }
   for (let y = 0; y < height; y++) {
     const row = at + stride * (topDown ? y : height - 1 - y);
     for (let x = 0; x < width; x++) {
@@ -114,6 +119,17 @@ export function decodeDib(dib, maxPixels) {
     }
   }
   return { width, height, bits, rgba, indices, palette: bits <= 8 ? palette : null, colours: head.colours };
+}
+
+/** Table indices, one a pixel, as RGBA through a colour table (r g b per entry): a pixel a
+ *  32-bit word, each entry's word made in this machine's byte order. */
+export function indexedRgba(indices, palette) {
+  const entries = new Uint8ClampedArray(1024);
+  for (let i = 0; i < 256; i++) entries.set([palette[3 * i], palette[3 * i + 1], palette[3 * i + 2], 255], 4 * i);
+  const words = new Uint32Array(entries.buffer), rgba = new Uint8ClampedArray(indices.length * 4);
+  const out = new Uint32Array(rgba.buffer);
+  for (let p = 0; p < indices.length; p++) out[p] = words[indices[p]];
+  return rgba;
 }
 
 /** A .bmp file's pixels (its stored values, no colour management), as decodeDib gives them. */

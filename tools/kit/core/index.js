@@ -17,7 +17,7 @@
 //                                                 there for a built module);
 //              indices?: [Uint8Array x 17]        each frame's table indices, width x height }
 import { decodeDib } from './dib.js';
-import { packedDib8 } from './dib.js';
+import { indexedRgba, packedDib8 } from './dib.js';
 import { writeLibrary } from './library.js';
 import { checkModule, PART_TITLE, unreadableSentences, unreadableVerdict } from './module.js';
 import { blackBorder, declaredSize, MAX_PICTURE_SIDE, notAPicture, overBlack, pad, pictureLimits, pictureTooLarge, place,
@@ -84,22 +84,18 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
   if (!frames) return { findings, refused: true };
   const { width, height } = frames[0];
   const { palette, indices } = quantise(frames.map((f) => f.rgba));
-  const rgbaFrames = indices.map((pixels) => {
-    const rgba = new Uint8ClampedArray(width * height * 4);
-    for (let p = 0; p < pixels.length; p++) {
-      const c = pixels[p] * 3;
-      rgba[4 * p] = palette[c]; rgba[4 * p + 1] = palette[c + 1]; rgba[4 * p + 2] = palette[c + 2]; rgba[4 * p + 3] = 255;
-    }
-    return rgba;
-  });
-  const preview = { width, height, palette, indices, frames: rgbaFrames };
+  // Her frames as RGBA are made when first asked for: the page shows a module as it reads it back.
+  let rgbaFrames = null;
+  const withFrames = (parts) => Object.defineProperty(parts, 'frames', {
+    enumerable: true, get: () => (rgbaFrames ||= indices.map((pixels) => indexedRgba(pixels, palette))) });
+  const preview = withFrames({ width, height, palette, indices });
   // Seventeen frames that only a title or a name keeps from being a module are still shown.
   if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
   const bitmaps = {};
   indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
   // Her title as she was given it, in UTF-16, as every Windows keeps a string.
   const bytes = writeLibrary({ bitmaps, strings: { 1: title } });
-  return { findings, refused: false, preview, module: { bytes, name: moduleName, title, ...preview } };
+  return { findings, refused: false, preview, module: withFrames({ bytes, name: moduleName, title, width, height, palette, indices }) };
 }
 
 // All frames at one size: refused unless the author said how; each change is named.
@@ -218,6 +214,7 @@ function readModule(bytes, fileName) {
     return { title, findings, refused: true };
   }
   const frames = decoded.map((frame) => {
+    if (frame && frame.width === width && frame.height === height) return frame.rgba;
     const rgba = new Uint8ClampedArray(width * height * 4);
     for (let o = 3; o < rgba.length; o += 4) rgba[o] = 255;
     if (frame) place(rgba, width, height, frame, 0, 0);

@@ -49,6 +49,9 @@ export function writeLibrary({ bitmaps = {}, strings = {} }) {
   return bytes;
 }
 
+// The bytes as an ArrayBuffer of their own: their own buffer where they fill it (a frame the kit
+// has just packed), else a copy.
 function copy(bytes) {
+  if (bytes.byteOffset === 0 && bytes.byteLength === bytes.buffer.byteLength) return bytes.buffer;
   return bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength);
 }

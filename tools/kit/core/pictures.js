@@ -13,6 +13,10 @@ export function pictureTooLarge(width, height) {
 /** A picture's pixels over black: what is transparent becomes the transparent black, a part
  *  transparent pixel its colour times its opacity. Alpha is 255 everywhere afterwards. */
 export function overBlack(rgba) {
+  // Most pictures are opaque throughout: they are taken as they are.
+  let opaque = true;
+  for (let o = 3; o < rgba.length && opaque; o += 4) opaque = rgba[o] === 255;
+  if (opaque) return rgba;
   const out = new Uint8ClampedArray(rgba.length);
   for (let o = 0; o < rgba.length; o += 4) {
     const a = rgba[o + 3];

@@ -65,7 +65,7 @@ export function contactSheet(module) {
   const rows = Math.ceil(FRAMES / columns);
   const sheetWidth = columns * (width + gap) + gap, sheetHeight = rows * (height + gap + label) + gap;
   const rgba = new Uint8ClampedArray(sheetWidth * sheetHeight * 4);
-  for (let o = 0; o < rgba.length; o += 4) { rgba[o] = rgba[o + 1] = rgba[o + 2] = 48; rgba[o + 3] = 255; }
+  new Uint32Array(rgba.buffer).fill(new Uint32Array(Uint8ClampedArray.of(48, 48, 48, 255).buffer)[0]);
   for (let i = 0; i < FRAMES; i++) {
     const x = gap + (i % columns) * (width + gap), y = gap + Math.floor(i / columns) * (height + gap + label);
     [...`GIRL${i + 1}`].forEach((c, n) => {

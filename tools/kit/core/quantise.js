@@ -1,7 +1,6 @@
 // quantise.js --- the girl's 17 frames to one shared 256-colour table: entry 0 pure black, the
 // transparent colour, and no other pixel ever on it; the sky's range at the top of the table, at
 // the very entries the sky is drawn with; her colours between, exact when they fit.
-import { quantize } from './gifenc.js';
 import SKY_RANGE from '../../../resources/sky-range.json' with { type: 'json' };
 
 /** The sky's colours and the entries they take, first up to 255: while she dances the saver
@@ -14,61 +13,88 @@ export const SKY = SKY_RANGE;
 const SAMPLE = 1 << 16;
 
 /** frames: RGBA pixel arrays of one size (alpha ignored: transparency is already black).
- *  -> { palette: Uint8Array(768), indices: [Uint8Array], exact: boolean, colours: number }
- *  colours: how many of hers the sky's range does not hold; exact when they fit below it. */
+ *  -> { palette: Uint8Array(768), indices: [Uint8Array], exact: boolean }
+ *  exact when her colours (those the sky's range does not hold) fit below it. */
 export function quantise(frames) {
   const palette = new Uint8Array(768);
   const first = SKY.first, free = first - 1;  // her entries: 1 to first - 1
-  // Every colour but pure black, as 0xRRGGBB, in a table of all 2^24 colours that holds each
-  // colour's entry: the sky's colours first, at theirs; each of her others marked when first
-  // seen (and then listed once) and given its entry below. total: her pixels of those others.
-  const entry = new Uint8Array(1 << 24);
+  // The entries of the colours known so far, in a small table of their own: the sky's at theirs,
+  // and hers (marked 1 until they have entries) while they fit below the sky's range. No table of
+  // all 2^24 colours: making one costs more than all the rest (4,096 pages of memory, each
+  // cleared as it is first touched), and most girls have a few hundred colours at most.
+  const known = knownColours();
   const sky = SKY.colours.map(([r, g, b]) => (r << 16) | (g << 8) | b);
   sky.forEach((colour, i) => {
     setEntry(palette, first + i, colour);
-    if (!entry[colour]) entry[colour] = first + i;
+    if (!known.entry(colour)) known.set(colour, first + i);
   });
-  let colours = new Uint32Array(1024), count = 0, total = 0;
+  // total: her pixels of colours besides black and the sky's; hers: her colours, as long as they fit.
+  const hers = [];
+  let total = 0, last = 0, lastEntry = 0;  // neighbouring pixels often share a colour
   for (const rgba of frames) {
     for (let o = 0; o < rgba.length; o += 4) {
       const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour || entry[colour] >= first) continue;  // black, or one of the sky's
+      if (!colour) continue;
+      const entry = colour === last ? lastEntry : known.entry(colour);
+      last = colour;
+      lastEntry = entry || (hers.length < free ? 1 : 0);
+      if (entry >= first) continue;  // one of the sky's
       total++;
-      if (entry[colour]) continue;
-      entry[colour] = 1;
-      if (count === colours.length) {
-        const more = new Uint32Array(count * 2);
-        more.set(colours);
-        colours = more;
-      }
-      colours[count++] = colour;
+      if (entry || hers.length > free) continue;
+      hers.push(colour);
+      if (hers.length <= free) known.set(colour, 1);
     }
   }
-  const found = colours.subarray(0, count).sort();
-  const exact = count <= free;
+  const exact = hers.length <= free;
+  let entryOf;
   if (exact) {
     // Her own colours, in the order of their values, so that the table does not depend on which
     // frame shows a colour first.
-    found.forEach((colour, i) => {
+    hers.sort((a, b) => a - b).forEach((colour, i) => {
       setEntry(palette, i + 1, colour);
-      entry[colour] = i + 1;
+      known.set(colour, i + 1);
     });
   } else {
     // Her pixels on the nearest of her table's colours and the sky's, which are there anyway.
-    const table = reducedTable(frames, total, free, (colour) => entry[colour] >= first);
+    const table = reducedTable(frames, total, free, (colour) => known.entry(colour) >= first);
     table.forEach((colour, i) => setEntry(palette, i + 1, colour));
     const nearest = nearestIn([...table, ...sky]);
-    for (const colour of found) {
+    entryOf = (colour) => {
+      const entry = known.entry(colour);
+      if (entry >= first) return entry;  // one of the sky's
       const i = nearest(colour);
-      entry[colour] = i < table.length ? i + 1 : first + i - table.length;
-    }
+      return i < table.length ? i + 1 : first + i - table.length;
+    };
   }
   const indices = frames.map((rgba) => {
     const out = new Uint8Array(rgba.length / 4);
-    for (let o = 0, i = 0; o < rgba.length; o += 4, i++) out[i] = entry[(rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2]];
+    last = -1;
+    for (let o = 0, i = 0; o < rgba.length; o += 4, i++) {
+      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
+      if (!colour) continue;
+      if (colour !== last) lastEntry = exact ? known.entry(colour) : entryOf(colour);
+      last = colour;
+      out[i] = lastEntry;
+    }
     return out;
   });
-  return { palette, indices, exact, colours: count };
+  return { palette, indices, exact };
+}
+
+// A few hundred colours and their entries, by open addressing: 0 is no colour (black is never
+// kept), and an entry of 0 is a colour not known.
+function knownColours() {
+  const SLOTS = 1024;  // at most the sky's 43 and 213 of hers: a quarter full
+  const keys = new Int32Array(SLOTS), entries = new Uint8Array(SLOTS);
+  const slot = (colour) => {
+    let at = Math.imul(colour, 0x9e3779b1) >>> 22;
+    while (keys[at] && keys[at] !== colour) at = (at + 1) & (SLOTS - 1);
+    return at;
+  };
+  return {
+    entry: (colour) => entries[slot(colour)],
+    set: (colour, entry) => { const at = slot(colour); keys[at] = colour; entries[at] = entry; },
+  };
 }
 
 function setEntry(palette, index, colour) {
@@ -96,9 +122,113 @@ function reducedTable(frames, total, size, inSky) {
       at += 4;
     }
   }
-  const built = quantize(pixels.subarray(0, at), size, { format: 'rgb444' });
-  const table = built.map(([r, g, b]) => (r << 16) | (g << 8) | b || 0x010101);
+  const table = pairwiseNearest(pixels, size).map((colour) => colour || 0x010101);
   return [...new Set(table)].sort((a, b) => a - b).slice(0, size);
+}
+
+// gifenc's quantiser (its quantize with format 'rgb444', the pairwise nearest neighbour method of
+// pnnquant) step for step, on typed arrays rather than an object for each of 4,096 cells, which
+// makes it some times faster: the same arithmetic in the same order, so the same table. Gives
+// the table's colours as 0xRRGGBB, in gifenc's order.
+export function pairwiseNearest(rgba, size) {
+  const CELLS = 4096, REMOVED = CELLS - 1;
+  let red = new Float64Array(CELLS), green = new Float64Array(CELLS), blue = new Float64Array(CELLS);
+  let weight = new Float64Array(CELLS);
+  for (let o = 0; o < rgba.length; o += 4) {
+    const cell = ((rgba[o] >> 4) << 8) | (rgba[o + 1] & 240) | (rgba[o + 2] >> 4);
+    red[cell] += rgba[o]; green[cell] += rgba[o + 1]; blue[cell] += rgba[o + 2]; weight[cell]++;
+  }
+  // The cells that hold a colour, in order, each its colours' mean; and the least red of each
+  // cell, which no later merge into it lowers (a cell takes in only cells after it).
+  let count = 0;
+  const lowRed = new Float64Array(CELLS);
+  for (let c = 0; c < CELLS; c++) {
+    if (!weight[c]) continue;
+    const d = 1 / weight[c];
+    red[count] = red[c] * d; green[count] = green[c] * d; blue[count] = blue[c] * d; weight[count] = weight[c];
+    lowRed[count++] = (c >> 8) << 4;
+  }
+  [red, green, blue, weight] = [red, green, blue, weight].map((values) => values.slice(0, count));
+  const forward = new Int32Array(count), back = new Int32Array(count), nearest = new Int32Array(count);
+  const merged = new Int32Array(count), looked = new Int32Array(count), error = new Float64Array(count);
+  const root = size * size / count >= 0.022;
+  for (let i = 0; i < count; i++) {
+    forward[i] = i + 1 < count ? i + 1 : 0;
+    back[i + 1 < count ? i + 1 : 0] = i;
+    if (root) weight[i] = Math.sqrt(weight[i]);
+  }
+  back[0] = 0;
+  const findNearest = (at) => {
+    let best = 0, least = 1e100;
+    const n1 = weight[at], r = red[at], g = green[at], b = blue[at];
+    for (let i = forward[at]; i !== 0; i = forward[i]) {
+      // The cells come in order of their red, and every weight is at least 1, so each pair's
+      // error is at least half its red distance squared: past the point where that exceeds the
+      // least found, no later cell can come up to it (kept a hair wide of rounding).
+      const gap = lowRed[i] - r;
+      if (gap > 0 && 0.5 * gap * gap > least * (1 + 1e-9)) break;
+      const n2 = weight[i], share = n1 * n2 / (n1 + n2);
+      if (share >= least) continue;
+      const dr = red[i] - r, dg = green[i] - g, db = blue[i] - b;
+      let sum = share * (dr * dr);
+      if (sum >= least) continue;
+      sum += share * (dg * dg);
+      if (sum >= least) continue;
+      sum += share * (db * db);
+      if (sum >= least) continue;
+      least = sum;
+      best = i;
+    }
+    error[at] = least;
+    nearest[at] = best;
+  };
+  const heap = new Uint32Array(count + 1);
+  for (let i = 0; i < count; i++) {
+    findNearest(i);
+    let l, l2, h;
+    for (l = ++heap[0]; l > 1; l = l2) {
+      l2 = l >> 1;
+      if (error[h = heap[l2]] <= error[i]) break;
+      heap[l] = h;
+    }
+    heap[l] = i;
+  }
+  for (let i = 0; i < count - size;) {
+    let top;
+    for (;;) {
+      top = heap[1];
+      if (looked[top] >= merged[top] && merged[nearest[top]] <= looked[top]) break;
+      if (merged[top] === REMOVED) top = heap[1] = heap[heap[0]--];
+      else {
+        findNearest(top);
+        looked[top] = i;
+      }
+      let l, l2, h;
+      for (l = 1; (l2 = l + l) <= heap[0]; l = l2) {
+        if (l2 < heap[0] && error[heap[l2]] > error[heap[l2 + 1]]) l2++;
+        if (error[top] <= error[h = heap[l2]]) break;
+        heap[l] = h;
+      }
+      heap[l] = top;
+    }
+    const other = nearest[top], n1 = weight[top], n2 = weight[other], d = 1 / (n1 + n2);
+    red[top] = d * (n1 * red[top] + n2 * red[other]);
+    green[top] = d * (n1 * green[top] + n2 * green[other]);
+    blue[top] = d * (n1 * blue[top] + n2 * blue[other]);
+    weight[top] += weight[other];
+    merged[top] = ++i;
+    forward[back[other]] = forward[other];
+    back[forward[other]] = back[other];
+    merged[other] = REMOVED;
+  }
+  const colours = [];
+  const channel = (value) => Math.min(255, Math.max(0, Math.round(value)));
+  for (let i = 0; ; i = forward[i]) {
+    const colour = (channel(red[i]) << 16) | (channel(green[i]) << 8) | channel(blue[i]);
+    if (!colours.includes(colour)) colours.push(colour);
+    if (forward[i] === 0) break;
+  }
+  return colours;
 }
 
 // The nearest table colour (squared distance in r, g, b; the first of equals) for each of her

@@ -20,10 +20,6 @@ const script = await build({
   platform: 'browser',
   // What current Chromium, Edge, Firefox and Safari all run.
   target: ['chrome109', 'edge109', 'firefox115', 'safari16'],
-  // The code page tables (iconv-lite) are written for Node: Buffer and string_decoder come from
-  // browser-shims.js.
-  inject: [join(here, 'browser-shims.js')],
-  alias: { string_decoder: join(here, 'browser-shims.js') },
   minify: true,
   legalComments: 'none',
   write: false,

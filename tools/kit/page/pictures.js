@@ -5,6 +5,8 @@ export function looksLikeModule(name) {
   return /^lumidoll\.[^.]*$/i.test(name);
 }
 
+let canvas = null;
+
 // Decodes one picture exactly as stored: no colour management (the saver shows the stored
 // values), its pixels and their transparency as the file holds them (the kit makes what is
 // transparent black). The size its header declares is checked before anything is decoded, so
@@ -33,7 +35,8 @@ export async function readPicture(file, { declaredSize, tooLarge, notAPicture })
     const decodedTooLarge = tooLarge(width, height);
     if (decodedTooLarge) return { name, error: decodedTooLarge };
     if (!width || !height) return { name, error: notAPicture() };
-    const canvas = document.createElement('canvas');
+    // One canvas for every picture: each is drawn and read back before the next is.
+    canvas ||= document.createElement('canvas');
     canvas.width = width;
     canvas.height = height;
     const context = canvas.getContext('2d', { willReadFrequently: true });

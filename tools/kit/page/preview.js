@@ -1,9 +1,10 @@
 // preview.js --- her loop, her frames and her contact sheet, drawn from the module's own 8-bit frames.
 import { contactSheet, TICK_MS } from '../core/index.js';
 
-// Her frames as canvas pixels: the module's frames as the saver shows them, RGBA at GIRL1's size.
+// Her frames as canvas pixels: the module's frames as the saver shows them, RGBA at GIRL1's size
+// (the kit's own arrays, which nothing changes afterwards).
 export function frameImages(module) {
-  return module.frames.map((rgba) => new ImageData(new Uint8ClampedArray(rgba), module.width, module.height));
+  return module.frames.map((rgba) => new ImageData(rgba, module.width, module.height));
 }
 
 function sized(canvas, width, height) {
