@@ -214,6 +214,10 @@ static Place place_of(const Sprite* sprite)
 {
     Place place;
     SetRect(&place.rect, sprite->x, sprite->y, sprite->x + sprite->width, sprite->y + sprite->height);
+    if (sprite->owed) {  // a rectangle still to be put back is part of what the sprite changes
+        RECT owed = {sprite->owed_x, sprite->owed_y, sprite->owed_x + sprite->width, sprite->owed_y + sprite->height};
+        UnionRect(&place.rect, &place.rect, &owed);
+    }
     place.frame = sprite->frame;
     place.saved = sprite->saved;
     return place;
@@ -280,6 +284,8 @@ static void play_on(HDC dc, Scene* scene, HWND window)
 void play_tick(HWND window)
 {
     HDC dc = GetDC(window);
+    if (!dc)
+        return;  // the system refused the window's device context: the next tick plays
     for (int i = 0; i < scene_count; i++)
         play_on(dc, &scenes[i], window);
     ReleaseDC(window, dc);
