@@ -90,6 +90,8 @@ INT_PTR open_config_dialog(HWND owner)
         result = unicode->DialogBoxIndirectParamW(app_instance, dialog, owner, config_dialog_proc, 0);
     else if (dialog)
         result = DialogBoxIndirectParamA(app_instance, dialog, owner, config_dialog_proc, 0);
+    if (result == -1)
+        say_what_failed(owner, IDS_CANNOT_OPEN);
     if (controls)
         FreeLibrary(controls);
     return result;
