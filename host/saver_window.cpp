@@ -103,7 +103,7 @@ LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
     case WM_CREATE:
         detach_input_method(window);
-        GetCursorPos(&saved_cursor);
+        take_pointer_place();
         hide_cursor();
         break;
     case WM_DESTROY:
