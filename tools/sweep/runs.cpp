@@ -333,7 +333,7 @@ static bool ticks(HWND saver, Phase phase, int count)
 }
 
 // A change of the displays to a depth (the same size), then the scene plays on.
-static bool change_display(HWND saver, Phase phase, int bits)
+static bool change_display(HWND saver, Phase phase, int bits, int count = CHANGE_TICKS)
 {
     enter(phase);
     pretended_bits = bits == 32 ? 0 : bits;
@@ -341,7 +341,7 @@ static bool change_display(HWND saver, Phase phase, int bits)
     SendMessageA(saver, WM_DISPLAYCHANGE, static_cast<WPARAM>(bits), MAKELPARAM(all.right - all.left, all.bottom - all.top));
     KillTimer(saver, SCENE_TIMER);  // the run ticks by hand
     check_cover(saver, phase);
-    return ticks(saver, phase, CHANGE_TICKS);
+    return ticks(saver, phase, count);
 }
 
 static int key_presses;
@@ -394,7 +394,7 @@ static void CALLBACK saver_script(HWND, UINT, UINT_PTR timer, DWORD)
     const std::string name = SCENARIOS[scenario_now].name;
     bool on = true;
     if (name == "one girl")
-        on = ticks(saver, PHASE_ONE_GIRL, CYCLE_TICKS) && change_display(saver, PHASE_16_COLOURS, 4) &&
+        on = ticks(saver, PHASE_ONE_GIRL, CYCLE_TICKS) && change_display(saver, PHASE_16_COLOURS, 4, CYCLE_TICKS) &&
              change_display(saver, PHASE_256_COLOURS, 8) && change_display(saver, PHASE_TRUE_COLOUR, 32);
     else if (name == "random girls")
         on = ticks(saver, PHASE_RANDOM_GIRLS, CYCLE_TICKS);
