@@ -39,8 +39,8 @@ static void start_timer(HWND window)
 // the display shows; a palette display's static colours, for the palettes of the primary
 // monitor's girl, who shows first; and the timer. A window already on the screen is first made
 // black all over, the new monitors too, and shows the first step before the change is answered.
-// Where the system refuses the window's device context or its repaint, the scenes are set up
-// again at the next tick.
+// Where the system refuses the window's device context, its repaint or its black, the scenes
+// are set up again at the next tick.
 static int set_up_owed;
 
 static void set_up_scenes(HWND window, bool shown)
@@ -112,11 +112,14 @@ static void on_paint(HWND window)
     EndPaint(window, &paint);
 }
 
+// A window the system would not make black keeps what it showed: the scenes are set up again,
+// and the window made black again, at the next tick.
 static void on_erase_background(HWND window, HDC dc)
 {
     RECT client;
     GetClientRect(window, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (!FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
+        set_up_owed = 1;
 }
 
 static void on_destroy(HWND window)
