@@ -51,8 +51,9 @@ int phase_now;
 std::map<std::tuple<int, ULONG_PTR, int>, int> places;  // (function, place, phase) -> calls
 struct Plan {
     int function = -1;
-    ULONG_PTR place = 0;
+    ULONG_PTR place = 0;      // 0: any place
     int phase = 0, nth = 0;
+    int seen = 0;             // calls that matched so far
     bool made = false;
 } plan;
 struct Made {
@@ -93,8 +94,9 @@ bool refuses(int function, const void* from, bool refusable)
     if (!refusable || role == FREES || role == FREES_KEY || role == WATCHED)
         return false;
     const ULONG_PTR place = offset_of(from);
-    const int calls = ++places[{function, place, phase_now}];
-    if (plan.made || plan.function != function || plan.place != place || plan.phase != phase_now || calls != plan.nth)
+    ++places[{function, place, phase_now}];
+    if (plan.made || plan.function != function || (plan.place && plan.place != place) || plan.phase != phase_now ||
+        ++plan.seen != plan.nth)
         return false;
     plan.made = true;
     return true;
@@ -356,14 +358,15 @@ int function_index(const char* name)
     return -1;
 }
 
-int refusable_functions()
+std::vector<std::string> refusable_names()
 {
     if (rows.empty())
         list_functions();
-    int count = 0;
+    std::vector<std::string> names;
     for (const Row& row : rows)
-        count += row.role != FREES && row.role != FREES_KEY && row.role != WATCHED;
-    return count;
+        if (row.role != FREES && row.role != FREES_KEY && row.role != WATCHED)
+            names.push_back(row.name);
+    return names;
 }
 
 void plan_refusal(int function, ULONG_PTR place, int phase, int nth)
@@ -375,14 +378,9 @@ void plan_refusal(int function, ULONG_PTR place, int phase, int nth)
     plan.nth = nth;
 }
 
+bool refusal_planned() { return plan.function >= 0; }
 bool refusal_made() { return plan.made; }
 int refused_function() { return plan.made ? plan.function : -1; }
-
-void forget_calls()
-{
-    places.clear();
-    ledger.clear();
-}
 
 void stand_in(const char* name, void* function)
 {

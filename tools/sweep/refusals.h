@@ -17,9 +17,13 @@
 bool in_saver_code(const void* address);
 extern "C" void saver_code_starts();
 
-// Puts the replacements in place, or back as they were.
+// Puts the replacements in place, or back as they were; or for as long as an object lives.
 void install_refusals();
 void remove_refusals();
+struct Refusals {
+    Refusals() { install_refusals(); }
+    ~Refusals() { remove_refusals(); }
+};
 
 // The part of a run the calls that follow belong to (the run names its parts).
 void set_phase(int phase);
@@ -35,18 +39,18 @@ struct CallPlace {
 std::vector<CallPlace> recorded_calls();
 const char* function_name(int function);
 int function_index(const char* name);  // -1 when no such function is watched
-int refusable_functions();              // how many of the watched functions can be refused
+std::vector<std::string> refusable_names();  // the watched functions that can be refused
 
-// From now on the nth call of the function from that place in that phase fails; whether it has.
+// From now on the nth call of the function from that place (0: from anywhere in the saver) in
+// that phase fails; whether it has.
 void plan_refusal(int function, ULONG_PTR place, int phase, int nth = 1);
+bool refusal_planned();
 bool refusal_made();
 int refused_function();  // -1 until the planned call has been refused
-// The calls that could be refused, counted since the start (to refuse the n-th one of a run).
-void forget_calls();
 
-// Puts a function of the program's own in place of the system's for every caller, the saver's
-// calls still counted and refusable (a display that is a palette display, a message box no one
-// has to close). Null puts the system's back.
+// Puts a function of the program's own in place of the system's for the saver's calls, which are
+// still counted and refusable (a display that is a palette display, a message box no one has to
+// close); the stand-in's own calls reach the system. Null puts the system's back.
 void stand_in(const char* name, void* function);
 
 // The GDI objects, device contexts, libraries, registry keys, files and searches that the saver

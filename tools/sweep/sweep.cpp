@@ -23,6 +23,9 @@
 #include "scene/sprite.h"
 
 static const DWORD RUN_TIMEOUT_MS = 120000;  // the watchdog: a run that takes longer hangs
+// The runs are made by copies of this program, so a build during a sweep changes none of them:
+// the 95 family's by one that Wine tells it is Windows 98.
+static const char CHILD_COPY[] = "sweep-child.exe";
 static const char WIN98_COPY[] = "sweep-win98.exe";
 
 // A child run as a process of its own: its exit code and what it printed; a run that outlives
@@ -129,12 +132,12 @@ struct Item {
     int nth;  // the call refused: the middle one of those the phase makes there
 };
 
-static std::string program_path(bool win9x)
+static std::string program_path(const char* copy = nullptr)
 {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string program = path;
-    return win9x ? program.substr(0, program.rfind('\\') + 1) + WIN98_COPY : program;
+    return copy ? program.substr(0, program.rfind('\\') + 1) + copy : program;
 }
 
 static void set_app_default(const std::string& program, const char* subkey, const char* name, const char* value)
@@ -147,21 +150,21 @@ static void set_app_default(const std::string& program, const char* subkey, cons
     }
 }
 
-// The children as Wine runs them: the 95 family's from a copy of this program that Wine tells it
-// is Windows 98; all with windows no window manager is waited for (there is none), which spares
-// each run seconds as it ends.
+// The children as Wine runs them: with windows no window manager is waited for (there is none),
+// which spares each run seconds as it ends.
 static void prepare_children()
 {
-    CopyFileA(program_path(false).c_str(), program_path(true).c_str(), FALSE);
+    for (const char* copy : {CHILD_COPY, WIN98_COPY}) {
+        CopyFileA(program_path().c_str(), program_path(copy).c_str(), FALSE);
+        set_app_default(copy, "\\X11 Driver", "Managed", "N");
+    }
     set_app_default(WIN98_COPY, "", "Version", "win98");
-    const std::string self = program_path(false).substr(program_path(false).rfind('\\') + 1);
-    for (const std::string& program : {self, std::string(WIN98_COPY)})
-        set_app_default(program, "\\X11 Driver", "Managed", "N");
 }
 
 static std::string child_command(int scenario, const char* what)
 {
-    return "\"" + program_path(SCENARIOS[scenario].win9x) + "\" " + what + " " + std::to_string(scenario);
+    return "\"" + program_path(SCENARIOS[scenario].win9x ? WIN98_COPY : CHILD_COPY) + "\" " + what + " " +
+           std::to_string(scenario);
 }
 
 // What a child's output and exit code say of its run: empty when it ended as defined.
@@ -180,7 +183,7 @@ static std::vector<std::string> verdict(DWORD code, const std::string& output)
 static int sweep(bool sample)
 {
     const ULONGLONG started = GetTickCount64();
-    read_symbols(program_path(false));
+    read_symbols(program_path());
     prepare_children();
     const bool two_monitors = GetSystemMetrics(SM_CMONITORS) >= 2;
     std::vector<Item> items;
@@ -213,8 +216,13 @@ static int sweep(bool sample)
         functions.insert(item.function);
         places.insert({item.function, item.place});
     }
-    printf("sweep: %d functions can fail; the runs called %zu of them, from %zu places, %zu function, place and phase "
-           "together (%d calls)\n", refusable_functions(), functions.size(), places.size(), items.size(), calls);
+    printf("sweep: %zu functions can fail; the runs called %zu of them, from %zu places, %zu function, place and phase "
+           "together (%d calls)\n", refusable_names().size(), functions.size(), places.size(), items.size(), calls);
+    std::string uncalled;
+    for (const std::string& name : refusable_names())
+        if (!functions.count(name))
+            uncalled += " " + name;
+    printf("sweep: not called in these runs:%s\n", uncalled.c_str());
     std::set<std::string> sampled;
     int unreached = 0, index = 0;
     for (const Item& item : items) {
