@@ -28,10 +28,15 @@ bool displays_changed(UINT message, WPARAM wparam)
 }
 
 
+// Without its timer the scene has no next tick: a timer the system will not give is asked for
+// again as soon as the window has nothing else to do, when it is next painted (it is only
+// marked to be painted, not made black).
 static void start_timer(HWND window)
 {
     scene_timer = 0;
     scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
+    if (!scene_timer)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
 // The one set-up of the scenes, as the window is made and whenever the displays change: the
@@ -110,6 +115,8 @@ static void on_paint(HWND window)
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
+    if (!scene_timer)
+        start_timer(window);
 }
 
 // A window the system would not make black keeps what it showed: the scenes are set up again,
