@@ -279,9 +279,14 @@ static void look(HWND saver, Phase phase, bool cycle_ended)
         ScreenToClient(saver, &origin);
         const SceneState& q = scene->sequence;
         const Sprite* sprites[4] = {&scene->girl, &scene->flare, &scene->sky, &scene->banner};
-        RECT places[8];
-        for (int s = 0; s < 4; s++)
-            SetRect(&places[s], sprites[s]->x, sprites[s]->y, sprites[s]->x + sprites[s]->width, sprites[s]->y + sprites[s]->height);
+        RECT places[12] = {};
+        for (int s = 0; s < 4; s++) {
+            const Sprite* sprite = sprites[s];
+            SetRect(&places[s], sprite->x, sprite->y, sprite->x + sprite->width, sprite->y + sprite->height);
+            if (sprite->owed)  // its old place, which its next draw puts back
+                SetRect(&places[8 + s], sprite->owed_x, sprite->owed_y, sprite->owed_x + sprite->width,
+                        sprite->owed_y + sprite->height);
+        }
         const int sw = scene->sky.width, sh = scene->sky.height, bw = scene->banner.width, bh = scene->banner.height;
         SetRect(&places[4], q.mx, q.my, q.mx + sw, q.my + sh);
         SetRect(&places[5], q.screen_width - q.mx - sw, q.my, q.screen_width - q.mx, q.my + sh);
@@ -325,6 +330,10 @@ static bool ticks(HWND saver, Phase phase, int count)
             problem(std::string("the saver ended by itself, in phase ") + PHASE_NAMES[phase]);
             return false;
         }
+        // What the saver's own loop handles between two ticks (a paint); its timer, where it set
+        // one again, leaves the ticking to the run.
+        pump();
+        KillTimer(saver, SCENE_TIMER);
         SendMessageA(saver, WM_TIMER, SCENE_TIMER, 0);
         const int state = scene_at(0) ? scene_at(0)->sequence.state : -1;
         // Until its refusal a run is the recorded one, whose every tick was looked at.

@@ -3,7 +3,8 @@
 // calls there, when the picture is fullest), each in a process of its own with a watchdog, and
 // says what it covered and what did not end as defined.
 //
-// usage: sweep [--sample]                   every call that can fail (--sample: one place of each function)
+// usage: sweep [--sample] [FUNCTION]        every call that can fail (--sample: one place of each
+//                                           function; FUNCTION: its calls alone)
 //        sweep --record SCENARIO            (a child) one run, the calls it made
 //        sweep --run SCENARIO FUNCTION PLACE PHASE N (a child) one run, the n-th such call refused
 #include <windows.h>
@@ -180,7 +181,7 @@ static std::vector<std::string> verdict(DWORD code, const std::string& output)
     return wrong;
 }
 
-static int sweep(bool sample)
+static int sweep(bool sample, const char* only)
 {
     const ULONGLONG started = GetTickCount64();
     read_symbols(program_path());
@@ -227,7 +228,7 @@ static int sweep(bool sample)
     int unreached = 0, index = 0;
     for (const Item& item : items) {
         index++;
-        if (sample && !sampled.insert(item.function).second)
+        if ((sample && !sampled.insert(item.function).second) || (only && item.function != only))
             continue;
         char place[32];
         wsprintfA(place, "%lx", static_cast<unsigned long>(item.place));
@@ -247,8 +248,8 @@ static int sweep(bool sample)
         failures += !wrong.empty();
     }
     printf("sweep: %d runs (%s), each refusing one call: %d not as defined, %d did not reach their call again\n", runs,
-           sample ? "a sample: one place of each function" : "every function at every place in every phase", failures,
-           unreached);
+           sample ? "a sample: one place of each function" : only ? only : "every function at every place in every phase",
+           failures, unreached);
     printf("sweep: %llu s\n", (GetTickCount64() - started) / 1000);
     return failures ? 1 : 0;
 }
@@ -285,8 +286,10 @@ int main(int argc, char** argv)
     if (argc == 7 && strcmp(argv[1], "--run") == 0)
         return child(atoi(argv[2]), argv[3], static_cast<ULONG_PTR>(strtoull(argv[4], nullptr, 16)), atoi(argv[5]),
                      atoi(argv[6]));
-    if (argc == 1 || (argc == 2 && strcmp(argv[1], "--sample") == 0))
-        return sweep(argc == 2);
-    fprintf(stderr, "usage: sweep [--sample]\n");
+    const int sample = argc > 1 && strcmp(argv[1], "--sample") == 0;
+    const char* only = argc - sample == 2 ? argv[argc - 1] : nullptr;
+    if (argc - sample <= 2 && (!only || function_index(only) >= 0))
+        return sweep(sample != 0, only);
+    fprintf(stderr, "usage: sweep [--sample] [FUNCTION]\n");
     return 2;
 }
