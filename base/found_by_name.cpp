@@ -26,7 +26,8 @@ const UnicodeUser* unicode_user()
         find_function<decltype(unicode.DialogBoxIndirectParamW)>(user32, "DialogBoxIndirectParamW");
     unicode.SendDlgItemMessageW = find_function<decltype(unicode.SendDlgItemMessageW)>(user32, "SendDlgItemMessageW");
     unicode.LoadStringW = find_function<decltype(unicode.LoadStringW)>(user32, "LoadStringW");
-    if (!unicode.DialogBoxIndirectParamW || !unicode.SendDlgItemMessageW || !unicode.LoadStringW)
+    unicode.MessageBoxW = find_function<decltype(unicode.MessageBoxW)>(user32, "MessageBoxW");
+    if (!unicode.DialogBoxIndirectParamW || !unicode.SendDlgItemMessageW || !unicode.LoadStringW || !unicode.MessageBoxW)
         return nullptr;
     return &unicode;
 }

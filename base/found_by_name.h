@@ -34,6 +34,7 @@ struct UnicodeUser {
     INT_PTR(WINAPI* DialogBoxIndirectParamW)(HINSTANCE, LPCDLGTEMPLATEW, HWND, DLGPROC, LPARAM);
     LRESULT(WINAPI* SendDlgItemMessageW)(HWND, int, UINT, WPARAM, LPARAM);
     int(WINAPI* LoadStringW)(HINSTANCE, UINT, LPWSTR, int);
+    int(WINAPI* MessageBoxW)(HWND, LPCWSTR, LPCWSTR, UINT);
 };
 const UnicodeUser* unicode_user();
 

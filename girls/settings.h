@@ -9,5 +9,7 @@ extern char settings_file[13];
 
 void load_settings_names();
 void load_options();
-void save_options();          // Mode and Girl, as the scene and the dialog both keep them
-void save_screens_option();   // Screens, which only the dialog changes
+// Mode and Girl, as the scene and the dialog both keep them, and Screens too, which only the
+// dialog changes. The file then holds the new options, or (false) the old ones: never half of
+// each.
+bool save_options(bool with_screens = false);

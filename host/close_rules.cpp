@@ -14,6 +14,9 @@ POINT saved_cursor;
 
 static HMODULE verifier_library;
 static VerifyPasswordFunction verify_password;
+static int verifier_owed;     // a password may be in force whose verifier could not be had yet
+static BOOL told_running;     // the system was told that a saver runs
+static int pointer_unknown;   // the pointer's place could not be read when it was to be taken
 static DWORD last_check_tick = 0xFFFFFFFF;  // no check yet
 
 static const unsigned mouse_threshold = 4;   // pixels of travel, across plus down, that are ignored
@@ -28,51 +31,78 @@ void set_saver_running(BOOL running)
     SystemParametersInfoA(SCREENSAVER_RUNNING, static_cast<UINT>(running), &scratch, 0);
 }
 
-void unload_password_verifier()
+// While a verifier is loaded, or a password may be in force whose verifier cannot be had yet,
+// the system is told that a saver runs (the 95 family then keeps Ctrl+Alt+Del from ending it).
+static void tell_running(BOOL running)
 {
-    if (!is_win9x || !verifier_library)
-        return;
-    FreeLibrary(verifier_library);
-    verifier_library = nullptr;
-    if (verify_password) {
-        verify_password = nullptr;
-        set_saver_running(FALSE);
-    }
+    if (told_running != running)
+        set_saver_running(running);
+    told_running = running;
 }
 
-// Whether the user has asked for a password on return from the saver. The number starts at
-// 0, so a value shorter than 4 bytes reads as its own bytes followed by zeros; a longer one
-// fails the read and counts as no password.
-static bool password_in_force(HKEY desktop)
+void unload_password_verifier()
+{
+    if (!is_win9x)
+        return;
+    if (verifier_library)
+        FreeLibrary(verifier_library);
+    verifier_library = nullptr;
+    verify_password = nullptr;
+    verifier_owed = 0;
+    tell_running(FALSE);
+}
+
+// Whether the system's answer means that the thing asked for is not there at all, rather than
+// that it could not be had now (the 95 family says so of a library with ERROR_DLL_NOT_FOUND).
+static bool not_there(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_MOD_NOT_FOUND ||
+           error == ERROR_DLL_NOT_FOUND;
+}
+
+// Whether the user has asked for a password on return from the saver: 1 yes, 0 no, -1 when the
+// value is there but cannot be read now. The number starts at 0, so a value shorter than 4 bytes
+// reads as its own bytes followed by zeros; a longer one counts as no password.
+static int password_in_force(HKEY desktop)
 {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (RegQueryValueExA(desktop, "ScreenSaveUsePassword", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
-        return false;
-    return value != 0;
+    const LONG read = RegQueryValueExA(desktop, "ScreenSaveUsePassword", nullptr, nullptr,
+                                       reinterpret_cast<BYTE*>(&value), &size);
+    if (read == ERROR_SUCCESS)
+        return value != 0;
+    return not_there(read) || read == ERROR_MORE_DATA ? 0 : -1;
 }
 
+// A password library that is there but cannot be loaded now, or a setting that cannot be read
+// now, leaves the verifier owed: the check is never skipped for want of it.
 void load_password_verifier()
 {
     if (!is_win9x)
         return;
     if (verifier_library)
         unload_password_verifier();
+    verifier_owed = 0;
     HKEY desktop;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop) != ERROR_SUCCESS)
-        return;
-    if (password_in_force(desktop)) {
-        verifier_library = load_system_library("PASSWORD.CPL");
-        if (verifier_library) {
-            verify_password = find_function<VerifyPasswordFunction>(verifier_library, "VerifyScreenSavePwd");
-            if (verify_password)
-                set_saver_running(TRUE);
-            else
-                unload_password_verifier();
+    const LONG opened = RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop);
+    if (opened != ERROR_SUCCESS) {
+        verifier_owed = !not_there(opened);
+    } else {
+        const int asked = password_in_force(desktop);
+        if (asked > 0) {
+            verifier_library = load_system_library("PASSWORD.CPL");
+            if (verifier_library) {
+                verify_password = find_function<VerifyPasswordFunction>(verifier_library, "VerifyScreenSavePwd");
+                if (!verify_password)
+                    unload_password_verifier();
+            } else {
+                verifier_owed = !not_there(GetLastError());
+            }
         }
+        verifier_owed = verifier_owed || asked < 0;
+        RegCloseKey(desktop);
     }
-    RegCloseKey(desktop);
+    tell_running(verify_password || verifier_owed);
 }
 
 void change_password(HWND owner)
@@ -90,6 +120,12 @@ static int verify_before_close(HWND window)
 {
     if (checking_password)
         return 0;  // a close request while the check runs is refused
+    // A verifier that could not be had is sought again at each request; while it cannot be, the
+    // saver stays.
+    if (verifier_owed)
+        load_password_verifier();
+    if (verifier_owed)
+        return 0;
     if (!verify_password) {
         closing = 1;
         return 1;
@@ -113,13 +149,24 @@ static int verify_before_close(HWND window)
     return closing;
 }
 
+// The pointer's place, taken as still. Where it cannot be read (while the logon, elevation or
+// Ctrl+Alt+Del screen is up), the first place read later is taken instead.
+void take_pointer_place()
+{
+    pointer_unknown = !GetCursorPos(&saved_cursor);
+}
+
 static void on_mouse_move(HWND window)
 {
     POINT now;
-    // While the logon, elevation or Ctrl+Alt+Del screen is up, the pointer cannot be read: that
-    // is no movement, and the reference point stays where it was.
+    // A pointer that cannot be read is no movement, and the reference point stays where it was.
     if (!GetCursorPos(&now))
         return;
+    if (pointer_unknown) {
+        saved_cursor = now;
+        pointer_unknown = 0;
+        return;
+    }
     unsigned distance = static_cast<unsigned>(abs(now.x - saved_cursor.x) +
                                               abs(now.y - saved_cursor.y));
     // Small movements add up against the same reference point until they pass the threshold.
@@ -136,7 +183,7 @@ LRESULT close_rules_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
 
     if (message == WM_CLOSE) {
         if (is_win9x && verify_before_close(window) == 0) {
-            GetCursorPos(&saved_cursor);
+            take_pointer_place();
             return 0;  // the saver stays
         }
         return DefWindowProcA(window, message, wparam, lparam);
@@ -149,7 +196,7 @@ LRESULT close_rules_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam
     // A monitor that leaves can move the pointer onto one that stays; the screens changing is
     // no reason to end the saver, so the pointer's place is taken again as it is now.
     if (displays_changed(message, wparam))
-        GetCursorPos(&saved_cursor);
+        take_pointer_place();
     if (checking_password)
         return DefWindowProcA(window, message, wparam, lparam);
 

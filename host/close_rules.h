@@ -12,3 +12,4 @@ void unload_password_verifier();
 void set_saver_running(BOOL running);
 void change_password(HWND owner);
 extern POINT saved_cursor;  // where the pointer was when last taken as still
+void take_pointer_place();

@@ -23,6 +23,7 @@ static void free_logo()
 // A line of the girl list: a title of 39 characters, or the sentence for a file that cannot be
 // read with the file's name of 12 in it.
 static const int UNREADABLE_SENTENCE = 80;
+static const int SENTENCE = 128;  // what the dialog says in a message box, in any language
 static const int LIST_LINE = UNREADABLE_SENTENCE + sizeof girl_modules[0].file_name;
 
 // The user's language's sentence for a module that cannot be read, with its file name for "%s".
@@ -48,16 +49,35 @@ static void unreadable_line(WCHAR* line, const char* file_name)
 
 // On the NT family the list is a Unicode window and takes the line as it is; on the 95 family
 // it holds text in the system's code page, into which the line is turned as Windows would.
-static void add_to_list(HWND dialog, const WCHAR* line)
+// False when the list has no room for it.
+static bool add_to_list(HWND dialog, const WCHAR* line)
 {
+    LRESULT added;
     if (const UnicodeUser* unicode = unicode_user()) {
-        unicode->SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+        added = unicode->SendDlgItemMessageW(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    } else {
+        char shown[2 * LIST_LINE];
+        if (!WideCharToMultiByte(CP_ACP, 0, line, -1, shown, sizeof shown, nullptr, nullptr))
+            shown[0] = '\0';
+        added = SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown));
+    }
+    return added != CB_ERR && added != CB_ERRSPACE;
+}
+
+// What the dialog could not do, said in a sentence in the user's language, with the system's
+// message box: Unicode on the NT family, in the system's code page on the 95 family.
+void say_what_failed(HWND owner, UINT sentence_id)
+{
+    WCHAR sentence[SENTENCE];
+    user_text(sentence_id, sentence, SENTENCE);
+    if (const UnicodeUser* unicode = unicode_user()) {
+        unicode->MessageBoxW(owner, sentence, nullptr, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    char shown[2 * LIST_LINE];
-    if (!WideCharToMultiByte(CP_ACP, 0, line, -1, shown, sizeof shown, nullptr, nullptr))
+    char shown[2 * SENTENCE];
+    if (!WideCharToMultiByte(CP_ACP, 0, sentence, -1, shown, sizeof shown, nullptr, nullptr))
         shown[0] = '\0';
-    SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown));
+    MessageBoxA(owner, shown, nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
 static void enable_girl_list(HWND dialog, BOOL enable)
@@ -73,15 +93,14 @@ static void on_init(HWND dialog)
     CheckRadioButton(dialog, IDC_SINGLE_GIRL, IDC_RANDOM_GIRLS,
                      Mode != 0 ? IDC_RANDOM_GIRLS : IDC_SINGLE_GIRL);
     // List position i stands for module table entry i. A file the saver cannot read (damaged,
-    // cut short, or no module at all) is named, so the user can tell which file to replace.
+    // cut short, or no module at all) is named, so the user can tell which file to replace. A
+    // list without room for a line ends there, so that every position still names its girl.
     for (int i = 0; i < module_count; i++) {
         WCHAR line[LIST_LINE];
-        if (girl_modules[i].readable) {
-            add_to_list(dialog, girl_modules[i].title);
-        } else {
+        if (!girl_modules[i].readable)
             unreadable_line(line, girl_modules[i].file_name);
-            add_to_list(dialog, line);
-        }
+        if (!add_to_list(dialog, girl_modules[i].readable ? girl_modules[i].title : line))
+            break;
     }
     SendDlgItemMessageA(dialog, IDC_GIRL_LIST, CB_SETCURSEL, static_cast<WPARAM>(Girl), 0);
     // In random mode the list still shows the stored girl: the last one the saver picked.
@@ -137,8 +156,12 @@ static void on_ok(HWND dialog)
         Mode = 1;  // the girl stays as read: random mode starts from the last one shown
     }
     Screens = IsDlgButtonChecked(dialog, IDC_EVERY_SCREEN) == BST_CHECKED ? 1 : 0;
-    save_options();
-    save_screens_option();
+    // A choice the system will not keep is said so, and the dialog stays: the file still holds
+    // the old one, and the user may try again or cancel.
+    if (!save_options(true)) {
+        say_what_failed(dialog, IDS_CANNOT_SAVE);
+        return;
+    }
     free_logo();
     EndDialog(dialog, IDOK);
 }

@@ -90,6 +90,8 @@ INT_PTR open_config_dialog(HWND owner)
         result = unicode->DialogBoxIndirectParamW(app_instance, dialog, owner, config_dialog_proc, 0);
     else if (dialog)
         result = DialogBoxIndirectParamA(app_instance, dialog, owner, config_dialog_proc, 0);
+    if (result == -1)
+        say_what_failed(owner, IDS_CANNOT_OPEN);
     if (controls)
         FreeLibrary(controls);
     return result;
@@ -169,9 +171,7 @@ static LONG WINAPI fault_guard(EXCEPTION_POINTERS* fault)
     if (verdict == EXCEPTION_EXECUTE_HANDLER) {
         set_saver_running(FALSE);
         // The system's colours and its palette's static colours go back as the saver found them.
-        HDC screen = GetDC(nullptr);
-        give_back_display_colours(screen);
-        ReleaseDC(nullptr, screen);
+        give_back_display_colours(nullptr);
         ExitProcess(static_cast<UINT>(FAULT_EXIT_CODE));
     }
     return verdict;

@@ -4,6 +4,7 @@
 #include "base/found_by_name.h"
 #include "host/host.h"
 #include "resources/resource_ids.h"
+#include "scene/display_colours.h"
 #include "scene/scene_window.h"
 
 static const char SAVER_CLASS[] = "WindowsScreenSaverClass";
@@ -78,12 +79,15 @@ static RECT virtual_screen_now()
 
 // Nothing moves a window for a change of the displays: a monitor that arrives, or a screen
 // that grows, would show the desktop beside the saver. The window covers the new virtual
-// screen at once, still above everything; the scene then lays itself out for it.
+// screen at once, still above everything; the scene then lays itself out for it. Where the
+// system refuses the move, the next tick tries again.
+static int cover_owed;
+
 static void cover_displays(HWND window)
 {
     const RECT cover = virtual_screen_now();
-    SetWindowPos(window, HWND_TOPMOST, cover.left, cover.top, cover.right - cover.left,
-                 cover.bottom - cover.top, SWP_NOACTIVATE);
+    cover_owed = !SetWindowPos(window, HWND_TOPMOST, cover.left, cover.top, cover.right - cover.left,
+                               cover.bottom - cover.top, SWP_NOACTIVATE);
 }
 
 // The session ends (the user logs off or shuts down) while the saver plays: it lets it end,
@@ -103,7 +107,7 @@ LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     switch (message) {
     case WM_CREATE:
         detach_input_method(window);
-        GetCursorPos(&saved_cursor);
+        take_pointer_place();
         hide_cursor();
         break;
     case WM_DESTROY:
@@ -145,6 +149,8 @@ LRESULT CALLBACK host_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_TIMER:
         if (closing)
             return 0;  // the scene stands still once the saver is on its way out
+        if (cover_owed && !preview_mode)
+            cover_displays(window);
         Sleep(0);
         break;
     default:
@@ -218,6 +224,8 @@ int run_saver(HWND parent)
         }
         result = static_cast<int>(message.wParam);
     }
+    // The system's colours, where it would not take them back as the window went.
+    give_back_display_colours(nullptr);
     unload_password_verifier();
     return result;
 }

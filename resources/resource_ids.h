@@ -22,5 +22,8 @@
    opens a block of sixteen strings of its own (1024 to 1039): the blocks of the names above stay
    in English (United Kingdom) alone, whatever the user's language. */
 #define IDS_UNREADABLE_MODULE 1024
+/* What the configuration dialog could not do, said in a message box. */
+#define IDS_CANNOT_SAVE 1025
+#define IDS_CANNOT_OPEN 1026
 
 #define SKYFLARE_VERSION_RESOURCE 1

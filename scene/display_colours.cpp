@@ -122,38 +122,44 @@ static void dither_frame(HBITMAP bitmap)
     if (!bitmap || GetObjectA(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBitsPixel != 8 || !dib.dsBm.bmBits)
         return;  // only 8-bit frames: others show as the system maps them
     HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
+    HGDIOBJ previous = memory ? SelectObject(memory, bitmap) : nullptr;
     RGBQUAD table[256] = {};
-    GetDIBColorTable(memory, 0, 256, table);
-    bool same = mixes_ready != 0;
-    for (int i = 0; i < 256 && same; i++)
-        same = table[i].rgbRed == mixed_table[i].rgbRed && table[i].rgbGreen == mixed_table[i].rgbGreen &&
-               table[i].rgbBlue == mixed_table[i].rgbBlue;
-    if (!same) {
-        for (int i = 0; i < 256; i++) {
-            mixed_table[i] = table[i];
-            mixes[i] = mix_for(table[i]);
-        }
-        mixes_ready = 1;
-    }
-    GdiFlush();
-    BYTE* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
-    const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
-    const bool bottom_up = dib.dsBmih.biHeight > 0;
-    // The pattern is laid from the frame's own top-left corner: it moves with the sprite and is
-    // the same in every frame, so nothing shimmers.
-    for (int y = 0; y < height; y++) {
-        BYTE* row = bits + static_cast<long long>(bottom_up ? height - 1 - y : y) * stride;
-        for (int x = 0; x < width; x++) {
-            row[x] = mixes[row[x]].colours[BAYER[y & 7][x & 7] >> 2];
-        }
-    }
     RGBQUAD standard[256] = {};
     for (int i = 0; i < 16; i++)
         standard[i] = STANDARD_COLOURS[i];
-    SetDIBColorTable(memory, 0, 256, standard);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
+    // A frame whose colours the system will not read or change stays as drawn, shown as the
+    // system maps it: its pixels are changed only once its new colours are in place.
+    if (previous && GetDIBColorTable(memory, 0, 256, table) > 0) {
+        bool same = mixes_ready != 0;
+        for (int i = 0; i < 256 && same; i++)
+            same = table[i].rgbRed == mixed_table[i].rgbRed && table[i].rgbGreen == mixed_table[i].rgbGreen &&
+                   table[i].rgbBlue == mixed_table[i].rgbBlue;
+        if (!same) {
+            for (int i = 0; i < 256; i++) {
+                mixed_table[i] = table[i];
+                mixes[i] = mix_for(table[i]);
+            }
+            mixes_ready = 1;
+        }
+        if (SetDIBColorTable(memory, 0, 256, standard) > 0) {
+            GdiFlush();
+            BYTE* bits = static_cast<BYTE*>(dib.dsBm.bmBits);
+            const int width = dib.dsBm.bmWidth, height = dib.dsBm.bmHeight, stride = dib.dsBm.bmWidthBytes;
+            const bool bottom_up = dib.dsBmih.biHeight > 0;
+            // The pattern is laid from the frame's own top-left corner: it moves with the sprite and
+            // is the same in every frame, so nothing shimmers.
+            for (int y = 0; y < height; y++) {
+                BYTE* row = bits + static_cast<long long>(bottom_up ? height - 1 - y : y) * stride;
+                for (int x = 0; x < width; x++) {
+                    row[x] = mixes[row[x]].colours[BAYER[y & 7][x & 7] >> 2];
+                }
+            }
+        }
+    }
+    if (previous)
+        SelectObject(memory, previous);
+    if (memory)
+        DeleteDC(memory);
 }
 
 void dither_for_display(Sprite* sprite, int kind)
@@ -222,14 +228,20 @@ void take_display_colours(HDC screen, HPALETTE palette)
     SetSysColors(changed_count, changed_elements, monochrome);
 }
 
+// What the system refuses to take back stays taken, and the next way out gives it back again
+// (the saver's end tries once more after its window has gone); without a device context of the
+// caller's, the screen's own is taken for it.
 void give_back_display_colours(HDC screen)
 {
     if (!taken)
         return;
-    taken = 0;
-    SetSystemPaletteUse(screen, SYSPAL_STATIC);
-    RealizePalette(screen);
-    SetSysColors(changed_count, changed_elements, saved_colours);
+    HDC dc = screen ? screen : GetDC(nullptr);
+    const bool palette_back = SetSystemPaletteUse(dc, SYSPAL_STATIC) != SYSPAL_ERROR;
+    RealizePalette(dc);
+    const bool colours_back = SetSysColors(changed_count, changed_elements, saved_colours) != FALSE;
+    taken = !(palette_back && colours_back);
+    if (!screen && dc)
+        ReleaseDC(nullptr, dc);
 }
 
 void suit_display_colours(HDC screen, int kind, HPALETTE palette)

@@ -26,7 +26,7 @@ void dither_for_display(Sprite* sprite, int kind);
 // saver found them, on every way out (the window's end, a fault); a display without a palette
 // has nothing to take, and giving back what was not taken does nothing.
 void take_display_colours(HDC screen, HPALETTE palette);
-void give_back_display_colours(HDC screen);
+void give_back_display_colours(HDC screen);  // the screen's own device context when null
 // As the scene is set up for the display as it is now: a display that was a palette display and
 // is one no more gets its colours back; any other is asked to give them (a display without a
 // palette says no, and nothing changes).

@@ -37,4 +37,5 @@ struct Scene {
     HDC picture_dc;
     HBITMAP picture;
     HGDIOBJ picture_previous;
+    int picture_unshown;         // a change the system would not show: the whole is shown next
 };

@@ -28,10 +28,15 @@ bool displays_changed(UINT message, WPARAM wparam)
 }
 
 
+// Without its timer the scene has no next tick: a timer the system will not give is asked for
+// again as soon as the window has nothing else to do, when it is next painted (it is only
+// marked to be painted, not made black).
 static void start_timer(HWND window)
 {
     scene_timer = 0;
     scene_timer = SetTimer(window, SCENE_TIMER, SCENE_TICK_MS, nullptr);
+    if (!scene_timer)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
 }
 
 // The one set-up of the scenes, as the window is made and whenever the displays change: the
@@ -39,23 +44,30 @@ static void start_timer(HWND window)
 // the display shows; a palette display's static colours, for the palettes of the primary
 // monitor's girl, who shows first; and the timer. A window already on the screen is first made
 // black all over, the new monitors too, and shows the first step before the change is answered.
+// Where the system refuses the window's device context, its repaint or its black, the scenes
+// are set up again at the next tick.
+static int set_up_owed;
+
 static void set_up_scenes(HWND window, bool shown)
 {
     if (scene_timer)
         KillTimer(window, scene_timer);
     HDC screen = GetDC(window);
-    const int kind = display_kind_of(screen);
-    lay_out_scenes(screen, kind);
-    // Full screen, the saver's palettes may use a palette display's static colours too.
-    if (!preview_mode) {
-        const Scene* primary = scene_at(0);
-        suit_display_colours(screen, kind, primary->girl.count > 0 ? primary->girl.frames[0].palette : nullptr);
+    set_up_owed = !screen;
+    if (screen) {
+        const int kind = display_kind_of(screen);
+        lay_out_scenes(screen, kind);
+        // Full screen, the saver's palettes may use a palette display's static colours too.
+        if (!preview_mode) {
+            const Scene* primary = scene_at(0);
+            suit_display_colours(screen, kind, primary->girl.count > 0 ? primary->girl.frames[0].palette : nullptr);
+        }
+        ReleaseDC(window, screen);
+        if (shown && !RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW))
+            set_up_owed = 1;
     }
-    ReleaseDC(window, screen);
-    if (shown)
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW);
     start_timer(window);
-    if (shown)
+    if (shown && !set_up_owed)
         play_tick(window);
 }
 
@@ -92,7 +104,10 @@ static void on_timer(HWND window, WPARAM timer)
         *nowhere = 0;
     }
 #endif
-    play_tick(window);
+    if (set_up_owed)
+        set_up_scenes(window, true);
+    else
+        play_tick(window);
 }
 
 static void on_paint(HWND window)
@@ -100,13 +115,18 @@ static void on_paint(HWND window)
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
+    if (!scene_timer)
+        start_timer(window);
 }
 
+// A window the system would not make black keeps what it showed: the scenes are set up again,
+// and the window made black again, at the next tick.
 static void on_erase_background(HWND window, HDC dc)
 {
     RECT client;
     GetClientRect(window, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (!FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
+        set_up_owed = 1;
 }
 
 static void on_destroy(HWND window)

@@ -14,6 +14,9 @@ void clear_sprite(Sprite* sprite)
     sprite->saved = nullptr;
     sprite->x = 0;
     sprite->y = 0;
+    sprite->owed = nullptr;
+    sprite->owed_x = 0;
+    sprite->owed_y = 0;
 }
 
 // Frame i of a sprite is the bitmap resource named prefix + i ("STARRY1", "GIRL17"), i from 1.
@@ -34,6 +37,10 @@ void forget_background(Sprite* sprite)
     if (sprite->saved) {
         DeleteObject(sprite->saved);
         sprite->saved = nullptr;
+    }
+    if (sprite->owed) {
+        DeleteObject(sprite->owed);
+        sprite->owed = nullptr;
     }
 }
 
@@ -121,17 +128,43 @@ void destroy_sprite(Sprite* sprite)
     clear_sprite(sprite);
 }
 
-static void capture_background(HDC screen, Sprite* sprite)
+// False when the system refused a part of it: nothing is kept.
+static bool capture_background(HDC screen, Sprite* sprite)
 {
-    if (sprite->saved)
-        DeleteObject(sprite->saved);
     HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, sprite->width, sprite->height);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, sprite->width, sprite->height, screen, sprite->x, sprite->y, SRCCOPY);
-    sprite->saved = bitmap;
-    SelectObject(memory, previous);
-    DeleteDC(memory);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(screen, sprite->width, sprite->height) : nullptr;
+    HGDIOBJ previous = bitmap ? SelectObject(memory, bitmap) : nullptr;
+    const bool copied =
+        previous && BitBlt(memory, 0, 0, sprite->width, sprite->height, screen, sprite->x, sprite->y, SRCCOPY);
+    if (previous)
+        SelectObject(memory, previous);
+    if (memory)
+        DeleteDC(memory);
+    if (copied)
+        sprite->saved = bitmap;
+    else if (bitmap)
+        DeleteObject(bitmap);
+    return copied;
+}
+
+// The old rectangle that the screen would not take back at the last draw goes back first.
+static bool restore_owed(HDC screen, Sprite* sprite)
+{
+    if (!sprite->owed)
+        return true;
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ previous = memory ? SelectObject(memory, sprite->owed) : nullptr;
+    const bool restored = previous && BitBlt(screen, sprite->owed_x, sprite->owed_y, sprite->width, sprite->height,
+                                             memory, 0, 0, SRCCOPY);
+    if (previous)
+        SelectObject(memory, previous);
+    if (memory)
+        DeleteDC(memory);
+    if (restored) {
+        DeleteObject(sprite->owed);
+        sprite->owed = nullptr;
+    }
+    return restored;
 }
 
 // The frame a draw shows: an index past the last frame (the overlays' fade-outs overshoot)
@@ -156,9 +189,66 @@ static HPALETTE scene_palette(const Scene* scene)
     return shown_frame(mover)->palette;
 }
 
-static HPALETTE select_palette(HDC dc, HPALETTE palette, BOOL background)
+// A draw's own device contexts, in the order the palette and the bitmaps are selected into them:
+// S holds the frame, N the new background, O the old background, C the composition.
+enum { S, N, O, C, MEMORY_DCS };
+
+// What a draw takes from the system, and what each device context held before.
+struct Draw {
+    HDC screen;
+    HDC dcs[MEMORY_DCS];
+    HBITMAP new_background, composition;
+    HPALETTE previous_palettes[MEMORY_DCS + 1];  // the screen's last
+    int palettes_selected;
+    HGDIOBJ previous_objects[MEMORY_DCS];
+};
+
+static HDC palette_dc(const Draw* draw, int i) { return i < MEMORY_DCS ? draw->dcs[i] : draw->screen; }
+
+// Everything a draw needs, or false as soon as the system refuses a part of it.
+static bool take(Draw* draw, const Sprite* sprite, HPALETTE palette, HBITMAP picture)
 {
-    return palette ? SelectPalette(dc, palette, background) : nullptr;
+    for (HDC& dc : draw->dcs)
+        if (!(dc = CreateCompatibleDC(draw->screen)))
+            return false;
+    SetBkColor(draw->dcs[S], 0);
+    draw->new_background = CreateCompatibleBitmap(draw->screen, sprite->width, sprite->height);
+    draw->composition = CreateCompatibleBitmap(draw->screen, sprite->width, sprite->height);
+    if (!draw->new_background || !draw->composition)
+        return false;
+    if (palette) {
+        for (int i = 0; i <= MEMORY_DCS; i++) {
+            HPALETTE previous = SelectPalette(palette_dc(draw, i), palette, FALSE);
+            if (!previous)
+                return false;
+            draw->previous_palettes[draw->palettes_selected++] = previous;
+        }
+        if (RealizePalette(draw->screen) == GDI_ERROR)
+            return false;
+    }
+    // A frame whose picture failed to load shows nothing of its own: the background stays.
+    const HGDIOBJ bitmaps[MEMORY_DCS] = {picture, draw->new_background, sprite->saved, draw->composition};
+    for (int i = 0; i < MEMORY_DCS; i++)
+        if (bitmaps[i] && !(draw->previous_objects[i] = SelectObject(draw->dcs[i], bitmaps[i])))
+            return false;
+    return true;
+}
+
+// Gives back what the draw took, in the reverse order, the new background where it was not kept.
+static void give_back(Draw* draw)
+{
+    for (int i = 0; i < MEMORY_DCS; i++)
+        if (draw->previous_objects[i])
+            SelectObject(draw->dcs[i], draw->previous_objects[i]);
+    for (int i = 0; i < draw->palettes_selected; i++)
+        SelectPalette(palette_dc(draw, i), draw->previous_palettes[i], TRUE);
+    for (HDC dc : draw->dcs)
+        if (dc)
+            DeleteDC(dc);
+    if (draw->composition)
+        DeleteObject(draw->composition);
+    if (draw->new_background)
+        DeleteObject(draw->new_background);
 }
 
 void draw_sprite(const Scene* scene, HDC screen, int nx, int ny, Sprite* sprite)
@@ -171,70 +261,47 @@ void draw_sprite(const Scene* scene, HDC screen, int nx, int ny, Sprite* sprite)
         sprite->y = ny;
         return;
     }
-    if (!sprite->saved)
-        capture_background(screen, sprite);
+    // A draw the system refuses a part of (a device context, a bitmap, a copy) leaves the screen
+    // and the background saved under the sprite as they were, the sprite where it stood: the
+    // next tick draws it.
+    if (!restore_owed(screen, sprite) || (!sprite->saved && !capture_background(screen, sprite)))
+        return;
     const int ox = sprite->x, oy = sprite->y;
-
-    // S holds the frame, C the composition, N the new background, O the old background.
-    HDC s = CreateCompatibleDC(screen);
-    HDC c = CreateCompatibleDC(screen);
-    HDC n = CreateCompatibleDC(screen);
-    HDC o = CreateCompatibleDC(screen);
-    SetBkColor(s, 0);
-    HBITMAP new_background = CreateCompatibleBitmap(screen, w, h);
-    HBITMAP composition = CreateCompatibleBitmap(screen, w, h);
-
-    HPALETTE palette = scene_palette(scene);
-    HPALETTE old_s_palette = select_palette(s, palette, FALSE);
-    HPALETTE old_n_palette = select_palette(n, palette, FALSE);
-    HPALETTE old_o_palette = select_palette(o, palette, FALSE);
-    HPALETTE old_c_palette = select_palette(c, palette, FALSE);
-    HPALETTE old_screen_palette = select_palette(screen, palette, FALSE);
-    if (palette)
-        RealizePalette(screen);
-
-    // A frame whose picture failed to load shows nothing of its own: the background stays.
+    Draw draw = {};
+    draw.screen = screen;
     HBITMAP picture = shown_frame(sprite)->bitmap;
-    HGDIOBJ old_s = picture ? SelectObject(s, picture) : nullptr;
-    HGDIOBJ old_n = SelectObject(n, new_background);
-    HGDIOBJ old_o = SelectObject(o, sprite->saved);
-    HGDIOBJ old_c = SelectObject(c, composition);
-
-    // What the screen shows under the new rectangle, possibly with this sprite's old image...
-    BitBlt(n, 0, 0, w, h, screen, nx, ny, SRCCOPY);
-    // ...with the old image replaced by the background saved under it.
-    BitBlt(n, ox - nx, oy - ny, w, h, o, 0, 0, SRCCOPY);
-    // Where the rectangles overlap, repainting the old one must show the new picture.
-    if (picture)
-        BitBlt(o, nx - ox, ny - oy, w, h, s, 0, 0, SRCPAINT);
-    // The new picture over its background; black pixels of the frame are transparent.
-    BitBlt(c, 0, 0, w, h, n, 0, 0, SRCCOPY);
-    if (picture)
-        BitBlt(c, 0, 0, w, h, s, 0, 0, SRCPAINT);
-    // Only two copies touch the screen: the new rectangle, then the old one.
-    BitBlt(screen, nx, ny, w, h, c, 0, 0, SRCCOPY);
-    BitBlt(screen, ox, oy, w, h, o, 0, 0, SRCCOPY);
-
-    if (picture)
-        SelectObject(s, old_s);
-    SelectObject(n, old_n);
-    SelectObject(o, old_o);
-    SelectObject(c, old_c);
-    if (palette) {
-        SelectPalette(s, old_s_palette, TRUE);
-        SelectPalette(n, old_n_palette, TRUE);
-        SelectPalette(o, old_o_palette, TRUE);
-        SelectPalette(c, old_c_palette, TRUE);
-        SelectPalette(screen, old_screen_palette, TRUE);
+    const bool taken = take(&draw, sprite, scene_palette(scene), picture);
+    HDC s = draw.dcs[S], n = draw.dcs[N], o = draw.dcs[O], c = draw.dcs[C];
+    // Everything until the new rectangle is shown can be refused without a trace.
+    const bool shown = taken &&
+                       // What the screen shows under the new rectangle, possibly with this sprite's
+                       // old image, with the old image replaced by the background saved under it.
+                       BitBlt(n, 0, 0, w, h, screen, nx, ny, SRCCOPY) &&
+                       BitBlt(n, ox - nx, oy - ny, w, h, o, 0, 0, SRCCOPY) &&
+                       // The new picture over its background; black pixels of the frame are
+                       // transparent.
+                       BitBlt(c, 0, 0, w, h, n, 0, 0, SRCCOPY) &&
+                       (!picture || BitBlt(c, 0, 0, w, h, s, 0, 0, SRCPAINT)) &&
+                       // Only two copies touch the screen: the new rectangle, then the old one.
+                       BitBlt(screen, nx, ny, w, h, c, 0, 0, SRCCOPY);
+    HBITMAP old_background = sprite->saved;
+    if (shown) {
+        // Where the rectangles overlap, repainting the old one must show the new picture (were
+        // this refused, the overlap would show the background for a tick).
+        if (picture)
+            BitBlt(o, nx - ox, ny - oy, w, h, s, 0, 0, SRCPAINT);
+        if (!BitBlt(screen, ox, oy, w, h, o, 0, 0, SRCCOPY)) {
+            sprite->owed = old_background;
+            sprite->owed_x = ox;
+            sprite->owed_y = oy;
+            old_background = nullptr;
+        }
+        sprite->saved = draw.new_background;
+        draw.new_background = nullptr;
+        sprite->x = nx;
+        sprite->y = ny;
     }
-
-    DeleteObject(sprite->saved);
-    sprite->saved = new_background;
-    DeleteObject(composition);
-    DeleteDC(s);
-    DeleteDC(c);
-    DeleteDC(n);
-    DeleteDC(o);
-    sprite->x = nx;
-    sprite->y = ny;
+    give_back(&draw);
+    if (shown && old_background)
+        DeleteObject(old_background);
 }

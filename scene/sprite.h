@@ -16,6 +16,8 @@ struct Sprite {
     int width, height;           // size of the first frame; 0 x 0 when it is missing
     HBITMAP saved;               // what the screen shows under (x, y) without this sprite
     int x, y;                    // top-left corner of the last drawn rectangle
+    HBITMAP owed;                // a rectangle the screen would not take back at the last draw,
+    int owed_x, owed_y;          // and where: put back first at the next one
 };
 
 struct Scene;

@@ -65,6 +65,7 @@ static void close_picture(Scene* scene)
     scene->picture_dc = nullptr;
     scene->picture = nullptr;
     scene->picture_previous = nullptr;
+    scene->picture_unshown = 0;
     scene->scale = 1;
 }
 
@@ -214,73 +215,100 @@ static Place place_of(const Sprite* sprite)
 {
     Place place;
     SetRect(&place.rect, sprite->x, sprite->y, sprite->x + sprite->width, sprite->y + sprite->height);
+    if (sprite->owed) {  // a rectangle still to be put back is part of what the sprite changes
+        RECT owed = {sprite->owed_x, sprite->owed_y, sprite->owed_x + sprite->width, sprite->owed_y + sprite->height};
+        UnionRect(&place.rect, &place.rect, &owed);
+    }
     place.frame = sprite->frame;
     place.saved = sprite->saved;
     return place;
 }
 
-// Part of the picture, shown enlarged at its place on the monitor.
-static void show_enlarged(HDC dc, const Scene* scene, POINT origin, RECT part)
+// Part of the picture, shown enlarged at its place on the monitor; false when the system would
+// not show it.
+static bool show_enlarged(HDC dc, const Scene* scene, POINT origin, RECT part)
 {
     RECT logical = {0, 0, scene->sequence.screen_width, scene->sequence.screen_height};
     if (!IntersectRect(&part, &part, &logical))
-        return;
+        return true;
     const int k = scene->scale, w = part.right - part.left, h = part.bottom - part.top;
-    StretchBlt(dc, origin.x + part.left * k, origin.y + part.top * k, w * k, h * k,
-               scene->picture_dc, part.left, part.top, w, h, SRCCOPY);
+    return StretchBlt(dc, origin.x + part.left * k, origin.y + part.top * k, w * k, h * k, scene->picture_dc,
+                      part.left, part.top, w, h, SRCCOPY) != FALSE;
 }
 
 // A sprite drawn in a tick (its saved background renewed, or it moved or changed its picture)
 // has changed its old rectangle and its new one, and nothing else: those are shown, as one
 // rectangle where they overlap.
-static void show_changes(HDC dc, const Scene* scene, POINT origin, const Place& before, const Sprite* sprite)
+static bool show_changes(HDC dc, const Scene* scene, POINT origin, const Place& before, const Sprite* sprite)
 {
     Place after = place_of(sprite);
     if (EqualRect(&before.rect, &after.rect) && before.frame == after.frame && before.saved == after.saved)
-        return;
+        return true;
     RECT both;
     if (IntersectRect(&both, &before.rect, &after.rect)) {
         UnionRect(&both, &before.rect, &after.rect);
-        show_enlarged(dc, scene, origin, both);
-    } else {
-        show_enlarged(dc, scene, origin, before.rect);
-        show_enlarged(dc, scene, origin, after.rect);
+        return show_enlarged(dc, scene, origin, both);
     }
+    const bool old_shown = show_enlarged(dc, scene, origin, before.rect);
+    return show_enlarged(dc, scene, origin, after.rect) && old_shown;
 }
 
-// One step of a scene, on its own monitor.
-static void play_on(HDC dc, Scene* scene, HWND window)
+// The window keeps its own device context: the next scene, and the next tick, find it with the
+// window's own origin and without a clip of ours. What the system will not give back is given
+// back before the next tick plays.
+static int context_owed;
+
+static bool give_back_context(HDC dc)
+{
+    const bool origin_back = SetViewportOrgEx(dc, 0, 0, nullptr) != FALSE;
+    const bool clip_back = SelectClipRgn(dc, nullptr) != ERROR;
+    context_owed = !origin_back || !clip_back;
+    return !context_owed;
+}
+
+// One step of a scene, on its own monitor: not played where the system will not set its clip or
+// origin. False when the window's device context could not be given back as it was.
+static bool play_on(HDC dc, Scene* scene, HWND window)
 {
     POINT origin = origin_of(scene, window);
     // Nothing of the scene reaches another monitor: a sprite coming in or going out across the
     // monitor's edge would otherwise be drawn on the monitor beside it, and stay there.
-    IntersectClipRect(dc, origin.x, origin.y, origin.x + (scene->screen.right - scene->screen.left),
-                      origin.y + (scene->screen.bottom - scene->screen.top));
-    if (scene->scale == 1) {
-        SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-        scene_tick(scene, dc);
-    } else {
+    const bool clipped = IntersectClipRect(dc, origin.x, origin.y, origin.x + (scene->screen.right - scene->screen.left),
+                                           origin.y + (scene->screen.bottom - scene->screen.top)) != ERROR;
+    if (clipped && scene->scale == 1) {
+        if (SetViewportOrgEx(dc, origin.x, origin.y, nullptr))
+            scene_tick(scene, dc);
+    } else if (clipped) {
         Sprite* cast[4] = {&scene->girl, &scene->flare, &scene->sky, &scene->banner};
         Place before[4];
         for (int i = 0; i < 4; i++)
             before[i] = place_of(cast[i]);
         scene_tick(scene, scene->picture_dc);
-        // Nearest neighbour: each pixel a square block, nothing smoothed.
+        // Nearest neighbour: each pixel a square block, nothing smoothed. Where the system would
+        // not show a change, the next tick shows the whole picture.
         int previous_mode = SetStretchBltMode(dc, COLORONCOLOR);
-        for (int i = 0; i < 4; i++)
-            show_changes(dc, scene, origin, before[i], cast[i]);
+        bool shown = true;
+        if (scene->picture_unshown) {
+            const RECT whole = {0, 0, scene->sequence.screen_width, scene->sequence.screen_height};
+            shown = show_enlarged(dc, scene, origin, whole);
+        } else {
+            for (int i = 0; i < 4; i++)
+                shown = show_changes(dc, scene, origin, before[i], cast[i]) && shown;
+        }
+        scene->picture_unshown = !shown;
         SetStretchBltMode(dc, previous_mode);
     }
-    // The window keeps its own device context: the next scene, and the next tick, find it with
-    // the window's own origin and without a clip of ours.
-    SetViewportOrgEx(dc, 0, 0, nullptr);
-    SelectClipRgn(dc, nullptr);
+    return give_back_context(dc);
 }
 
 void play_tick(HWND window)
 {
     HDC dc = GetDC(window);
-    for (int i = 0; i < scene_count; i++)
-        play_on(dc, &scenes[i], window);
+    if (!dc)
+        return;  // the system refused the window's device context: the next tick plays
+    if (!context_owed || give_back_context(dc))
+        for (int i = 0; i < scene_count; i++)
+            if (!play_on(dc, &scenes[i], window))
+                break;
     ReleaseDC(window, dc);
 }

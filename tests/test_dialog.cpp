@@ -10,6 +10,7 @@
 #include "resources/resource_ids.h"
 #include "scene/display_colours.h"
 #include "support/support.h"
+#include "tools/sweep/refusals.h"
 
 namespace {
 
@@ -560,10 +561,21 @@ TEST_CASE("without its logo the dialog paints nothing in the placeholder")
     CHECK(result == 1);
 }
 
+// What the dialog said in message boxes, as UTF-8; the box is closed at once.
+std::vector<std::string> said;
+int WINAPI note_message(HWND, LPCWSTR text, LPCWSTR, UINT)
+{
+    said.push_back(utf8(text));
+    return IDOK;
+}
+
 // Run by tests/in_languages.sh once for each language, as a user whose Windows speaks it, with
 // the language of the saver's that this user should get in SKYFLARE_LANGUAGE (hexadecimal).
 TEST_CASE("in the user's language: the dialog shows that language's texts, each fitting its control" * doctest::skip())
 {
+    Refusals refusals;
+    stand_in("MessageBoxW", reinterpret_cast<void*>(note_message));
+    said.clear();
     const WORD language = asked_language();
     CAPTURE(language);
     const DialogTemplate texts = dialog_template(app_instance, IDD_CONFIG, language);
@@ -590,8 +602,25 @@ TEST_CASE("in the user's language: the dialog shows that language's texts, each 
         for (const std::string& title : titles)
             CHECK(std::count(items.begin(), items.end(), title) == 1);
         check_texts_fit(dialog);
+        // A choice the system will not save, whichever of its writes it refuses, is said so in
+        // this language; the file keeps the old one, and the dialog stays for another try.
+        for (int write = 1; write <= 3; write++) {
+            click(dialog, IDC_RANDOM_GIRLS);
+            click(dialog, IDC_EVERY_SCREEN);
+            plan_refusal(function_index("WritePrivateProfileStringA"), 0, 0, write);
+            click(dialog, IDOK);
+            CHECK(IsWindow(dialog));
+            CHECK(profile_value("Mode") + profile_value("Girl") + profile_value("Screens") == "00");
+        }
         click(dialog, IDCANCEL);
     });
+    const std::vector<std::string> sentences = string_block(app_instance, IDS_CANNOT_SAVE, language);
+    CHECK(said == std::vector<std::string>(3, sentences[IDS_CANNOT_SAVE % 16]));
+    // A dialog the system will not make is said so too.
+    plan_refusal(function_index("DialogBoxIndirectParamW"), 0, 0, 1);
+    CHECK(open_config_dialog(nullptr) == -1);
+    CHECK(said.size() == 4);
+    CHECK(said.back() == sentences[IDS_CANNOT_OPEN % 16]);
     install_sample_girls();
 }
 

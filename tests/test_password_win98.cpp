@@ -6,6 +6,7 @@
 #include "scene/scene_window.h"
 #include "scene/stage.h"
 #include "support/support.h"
+#include "tools/sweep/refusals.h"
 
 namespace {
 
@@ -320,6 +321,33 @@ TEST_CASE("the stored password flag reads short values as their bytes, and longe
     set_user_string("Control Panel\\Desktop", "ScreenSaveUsePassword", "1");  // text counts too
     load_password_verifier();
     CHECK(stand_in_note("Loads") == loads + 1);
+}
+
+TEST_CASE("a password whose setting or library cannot be had now keeps the saver until it can")
+{
+    Win98 platform;
+    install_password_library("password_stand_in.dll");
+    use_password(1);
+    Refusals refusals;
+    for (const std::string refused : {"RegOpenKeyA", "RegQueryValueExA", "LoadLibraryA"}) {
+        CAPTURE(refused);
+        clear_stand_in_notes();
+        verifier_answers(1, 0);
+        closing = 0;
+        hand_clock += 1000;
+        plan_refusal(function_index(refused.c_str()), 0, 0, 1);
+        load_password_verifier();
+        CHECK(saver_running_state() == TRUE);  // meanwhile the system is told a saver runs
+        SaverLikeWindow saver;
+        plan_refusal(function_index(refused.c_str()), 0, 0, 1);  // and again at the first close request
+        saver.request_close();
+        CHECK(IsWindow(saver.handle));
+        CHECK(stand_in_note("Calls") == 0);
+        saver.request_close();  // it can be had now: the password is asked, and the answer closes
+        CHECK(wait_until([&] { return !IsWindow(saver.handle); }));
+        CHECK(stand_in_note("Calls") == 1);
+        unload_password_verifier();
+    }
 }
 
 TEST_CASE("the password library is taken only from the system directory")

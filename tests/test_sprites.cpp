@@ -14,6 +14,7 @@
 #include "scene/sequence.h"
 #include "scene/sprite.h"
 #include "support/support.h"
+#include "tools/sweep/refusals.h"
 
 namespace {
 
@@ -158,6 +159,43 @@ TEST_CASE("moving a sprite leaves no trail behind it")
             draw_sprite(&drawing, screen.dc, 100 - 3 * step, 80 - 2 * step, &t.sprite);
         check_screen_shows(screen, 40, 40, 40, 32, red);
     }
+}
+
+TEST_CASE("a draw the system refuses a part of leaves the screen as it was, and the next draw shows the sprite")
+{
+    // The calls of one draw, and how many of the first can be refused without a trace; the rest
+    // come once the new rectangle is shown, or give back what the draw took.
+    const struct {
+        const char* function;
+        int calls, untouched;
+    } draw_calls[] = {{"CreateCompatibleDC", 4, 4}, {"CreateCompatibleBitmap", 2, 2}, {"SelectPalette", 10, 5},
+                      {"RealizePalette", 1, 1},     {"SelectObject", 8, 4},           {"BitBlt", 7, 5},
+                      {"SetBkColor", 1, 0}};
+    const auto square = [](int x, int y) { return (x >= 10 && x < 30 && y >= 8 && y < 24) ? 0x0000C0u : 0u; };
+    Refusals refusals;
+    for (const auto& calls : draw_calls)
+        for (int nth = 1; nth <= calls.calls; nth++) {
+            const std::string function = calls.function;
+            CAPTURE(function);
+            CAPTURE(nth);
+            Surface screen(320, 240);
+            paint_background(screen);
+            {
+                TestSprite t(screen, block_then_square(40, 32));
+                draw_sprite(&drawing, screen.dc, 100, 80, &t.sprite);
+                t.sprite.frame = 1;
+                set_phase(1);
+                plan_refusal(function_index(calls.function), 0, 1, nth);
+                draw_sprite(&drawing, screen.dc, 112, 87, &t.sprite);
+                set_phase(0);
+                CHECK(refusal_made());
+                if (nth <= calls.untouched)
+                    check_screen_shows(screen, 100, 80, 40, 32, red);
+                draw_sprite(&drawing, screen.dc, 112, 87, &t.sprite);
+                check_screen_shows(screen, 112, 87, 40, 32, square);
+            }
+            CHECK(objects_alive().empty());
+        }
 }
 
 TEST_CASE("a sprite partly or wholly outside the window draws without error")
