@@ -587,12 +587,8 @@ TEST_CASE("in the user's language: the dialog shows that language's texts, each 
     write_options(0, 0);
     // Each sample girl by her title in this language, where she has one, else in English.
     std::vector<std::string> titles;
-    for (const char* girl : SAMPLE_GIRLS) {
-        HMODULE module = LoadLibraryExA(sample_girl_path(girl).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        std::string title = string_block(module, 1, language)[1];
-        titles.push_back(title.empty() ? string_block(module, 1, 0x0809)[1] : title);
-        FreeLibrary(module);
-    }
+    for (int girl = 0; girl < 3; girl++)
+        titles.push_back(sample_title(girl, language));
     run_dialog([&](HWND dialog) {
         for (const DialogControl& control : texts.controls)
             if (control.id != IDC_GIRL_LIST)  // which shows the chosen girl
@@ -679,7 +675,7 @@ TEST_CASE("a girl's title in Cyrillic and one in Japanese: exactly on the NT fam
         const std::vector<std::string> items = list_items_as_shown(dialog);
         CHECK(std::count(items.begin(), items.end(), windows_98 ? cyrillic_on_95 : cyrillic) == 1);
         CHECK(std::count(items.begin(), items.end(), windows_98 ? japanese_on_95 : japanese) == 1);
-        CHECK(std::count(items.begin(), items.end(), SAMPLE_TITLES[0]) == 1);
+        CHECK(std::count(items.begin(), items.end(), sample_title(0, asked_language(0x0809))) == 1);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         CHECK(saver.wait(20000));
         RegDeleteKeyA(HKEY_CURRENT_USER, as_windows_98);

@@ -4,39 +4,7 @@
 #include <algorithm>
 #include <sstream>
 
-// The header of a 32-bit picture of w x h pixels, its rows top-down.
-static BITMAPINFO top_down_32(int w, int h)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
-Surface::Surface(int w, int h) : width(w), height(h)
-{
-    BITMAPINFO info = top_down_32(w, h);
-    HDC screen = GetDC(nullptr);
-    dc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
-    void* pixels = nullptr;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    REQUIRE(bitmap != nullptr);
-    bits = static_cast<uint32_t*>(pixels);
-    previous = SelectObject(dc, bitmap);
-    fill(BLACK);
-}
-
-Surface::~Surface()
-{
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-}
+Surface::Surface(int w, int h) : ReadablePicture(w, h) { REQUIRE(bits != nullptr); }
 
 void Surface::fill(uint32_t colour)
 {
@@ -62,12 +30,7 @@ void Surface::save_bmp(const std::string& path) const
 {
     GdiFlush();
     BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = -height;
-    info.biPlanes = 1;
-    info.biBitCount = 32;
+    const BITMAPINFOHEADER info = top_down_32(width, height).bmiHeader;
     DWORD size = static_cast<DWORD>(width * height * 4);
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;

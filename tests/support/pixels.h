@@ -6,17 +6,11 @@
 #include <string>
 #include <vector>
 
-// A 32-bit top-down DIB section with a device context: a screen whose pixels can be read.
-struct Surface {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    uint32_t* bits = nullptr;
-    int width = 0, height = 0;
+#include "tools/pictures/readable_picture.h"
+
+// A screen whose pixels the tests read back, black at first.
+struct Surface : ReadablePicture {
     Surface(int w, int h);
-    ~Surface();
-    Surface(const Surface&) = delete;
-    Surface& operator=(const Surface&) = delete;
     uint32_t at(int x, int y) const { return bits[y * width + x] & 0xFFFFFF; }
     void fill(uint32_t colour);
     int count_not(uint32_t colour, RECT area) const;

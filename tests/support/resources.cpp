@@ -132,6 +132,16 @@ WORD asked_language(WORD otherwise)
     return static_cast<WORD>(std::strtoul(asked, nullptr, 16));
 }
 
+std::string sample_title(int girl, WORD language)
+{
+    HMODULE module = LoadLibraryExA(sample_girl_path(SAMPLE_GIRLS[girl]).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    std::string title = string_block(module, 1, language)[1];
+    if (title.empty())
+        title = string_block(module, 1, 0x0809)[1];
+    FreeLibrary(module);
+    return title;
+}
+
 std::vector<WORD> resource_languages(HMODULE module, LPCSTR type, LPCSTR name)
 {
     std::vector<WORD> languages;

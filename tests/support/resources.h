@@ -36,3 +36,5 @@ std::vector<WORD> resource_languages(HMODULE module, LPCSTR type, LPCSTR name);
 // The language tests/in_languages.sh says this run's user must get (SKYFLARE_LANGUAGE, in
 // hexadecimal), or `otherwise` when the run is not one of its.
 WORD asked_language(WORD otherwise = 0);
+// A sample girl's title (SAMPLE_GIRLS[girl]) in a language, where she has one, else in English.
+std::string sample_title(int girl, WORD language);

@@ -10,6 +10,7 @@
 
 #include "scene/scene.h"
 #include "tools/bench/hooks.h"
+#include "tools/pictures/readable_picture.h"
 
 // The size of the screen the scene's own figures are taken on.
 const int W = 1920, H = 1080;
@@ -19,13 +20,8 @@ double now_us();
 double percentile(std::vector<double> values, double p);
 
 // A screen-sized 32-bit surface whose pixels the bench can read.
-struct Screen {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-    uint32_t* bits;
-    Screen();
-    ~Screen();
+struct Screen : ReadablePicture {
+    Screen() : ReadablePicture(W, H) {}
 };
 
 // A black topmost window of the bench's own, with a device context of its own as the saver's has.

@@ -29,29 +29,6 @@ double percentile(std::vector<double> values, double p)
     return values[index];
 }
 
-Screen::Screen()
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = W;
-    info.bmiHeader.biHeight = -H;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    dc = CreateCompatibleDC(nullptr);
-    void* pixels = nullptr;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    bits = static_cast<uint32_t*>(pixels);
-    previous = SelectObject(dc, bitmap);
-    std::fill(bits, bits + W * H, 0u);
-}
-
-Screen::~Screen()
-{
-    SelectObject(dc, previous);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-}
-
 HWND open_bench_window(int width, int height)
 {
     static ATOM bench_class = [] {

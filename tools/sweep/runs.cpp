@@ -17,6 +17,7 @@
 #include "scene/scene_window.h"
 #include "scene/stage.h"
 #include "tests/fixtures/stand_in_registry.h"
+#include "tools/pictures/readable_picture.h"
 
 const char* const PHASE_NAMES[PHASE_COUNT] = {
     "start", "one girl", "random girls", "16 colours", "256 colours", "true colour", "two monitors",
@@ -213,32 +214,9 @@ static void pump()
     }
 }
 
-// The saver window's own pixels (the screen's lag behind them), in a picture of the window.
-struct Picture {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    DWORD* bits = nullptr;
-    int width = 0, height = 0;
-    Picture(int w, int h) : width(w), height(h)
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        dc = CreateCompatibleDC(nullptr);
-        void* pixels = nullptr;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-        bits = static_cast<DWORD*>(pixels);
-        previous = SelectObject(dc, bitmap);
-    }
-    ~Picture()
-    {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-};
 
-static Picture* picture;
+// The saver window's own pixels (the screen's lag behind them), in a picture of the window.
+static ReadablePicture* picture;
 static unsigned long long last_look;
 static int looks_after_refusal, changes_after_refusal;
 static int last_state = -1;
@@ -433,7 +411,7 @@ static void CALLBACK saver_script(HWND, UINT, UINT_PTR timer, DWORD)
 
 static void play_saver(const Options& before)
 {
-    picture = new Picture(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    picture = new ReadablePicture(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
     closing = 0;
     preview_mode = 0;
     checking_password = 0;
