@@ -29,22 +29,27 @@ export function quantise(frames) {
     if (!known.entry(colour)) known.set(colour, first + i);
   });
   // total: her pixels of colours besides black and the sky's; hers: her colours, as long as they fit.
+  // Each frame is read a pixel at a time as one word: most of a frame is runs of one colour
+  // (black above all), and a pixel like the one before costs one comparison.
+  const words = frames.map(asWords);
   const hers = [];
-  let total = 0, last = 0, lastEntry = 0;  // neighbouring pixels often share a colour
-  for (const rgba of frames) {
-    for (let o = 0; o < rgba.length; o += 4) {
-      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour) continue;
-      const entry = colour === last ? lastEntry : known.entry(colour);
-      last = colour;
-      lastEntry = entry || (hers.length < free ? 1 : 0);
-      if (entry >= first) continue;  // one of the sky's
-      total++;
-      if (entry || hers.length > free) continue;
-      hers.push(colour);
-      if (hers.length <= free) known.set(colour, 1);
+  let total = 0;
+  words.forEach((pixels, f) => {
+    let lastWord = -1, colour = 0, entry = 0;
+    for (let p = 0; p < pixels.length; p++) {
+      const word = pixels[p];
+      if (word !== lastWord) {
+        lastWord = word;
+        colour = colourAt(frames[f], p);
+        entry = colour ? known.entry(colour) : 0;
+        if (colour && !entry && hers.length <= free) {
+          hers.push(colour);
+          if (hers.length <= free) known.set(colour, entry = 1);
+        }
+      }
+      if (colour && entry < first) total++;  // neither black nor one of the sky's
     }
-  }
+  });
   const exact = hers.length <= free;
   let entryOf;
   if (exact) {
@@ -66,19 +71,34 @@ export function quantise(frames) {
       return i < table.length ? i + 1 : first + i - table.length;
     };
   }
-  const indices = frames.map((rgba) => {
-    const out = new Uint8Array(rgba.length / 4);
-    last = -1;
-    for (let o = 0, i = 0; o < rgba.length; o += 4, i++) {
-      const colour = (rgba[o] << 16) | (rgba[o + 1] << 8) | rgba[o + 2];
-      if (!colour) continue;
-      if (colour !== last) lastEntry = exact ? known.entry(colour) : entryOf(colour);
-      last = colour;
-      out[i] = lastEntry;
+  const indices = words.map((pixels, f) => {
+    const out = new Uint8Array(pixels.length);
+    let lastWord = -1, entry = 0;
+    for (let p = 0; p < pixels.length; p++) {
+      const word = pixels[p];
+      if (word !== lastWord) {
+        lastWord = word;
+        const colour = colourAt(frames[f], p);
+        entry = !colour ? 0 : exact ? known.entry(colour) : entryOf(colour);
+      }
+      out[p] = entry;
     }
     return out;
   });
   return { palette, indices, exact };
+}
+
+// A frame's pixels as 32-bit words, one a pixel, to tell a pixel like the one before at one
+// comparison (the word's byte order does not matter for that). A frame whose bytes do not start
+// on a word's boundary (a Node buffer's may not) is copied first.
+function asWords(rgba) {
+  const aligned = rgba.byteOffset % 4 ? Uint8Array.from(rgba) : rgba;
+  return new Uint32Array(aligned.buffer, aligned.byteOffset, rgba.length >> 2);
+}
+
+// Pixel p of a frame as 0xRRGGBB (alpha ignored: transparency is already black).
+function colourAt(rgba, p) {
+  return (rgba[4 * p] << 16) | (rgba[4 * p + 1] << 8) | rgba[4 * p + 2];
 }
 
 // A few hundred colours and their entries, by open addressing: 0 is no colour (black is never

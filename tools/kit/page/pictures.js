@@ -35,11 +35,16 @@ export async function readPicture(file, { declaredSize, tooLarge, notAPicture })
     const decodedTooLarge = tooLarge(width, height);
     if (decodedTooLarge) return { name, error: decodedTooLarge };
     if (!width || !height) return { name, error: notAPicture() };
-    // One canvas for every picture: each is drawn and read back before the next is.
+    // One canvas for every picture: each is drawn and read back before the next is. Her frames
+    // are mostly of one size, and a canvas given its own size again is made anew for nothing:
+    // it is only cleared then.
     canvas ||= document.createElement('canvas');
-    canvas.width = width;
-    canvas.height = height;
+    if (canvas.width !== width || canvas.height !== height) {
+      canvas.width = width;
+      canvas.height = height;
+    }
     const context = canvas.getContext('2d', { willReadFrequently: true });
+    context.clearRect(0, 0, width, height);
     context.drawImage(bitmap, 0, 0);
     return { name, width, height, rgba: context.getImageData(0, 0, width, height).data };
   } finally {
