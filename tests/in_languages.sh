@@ -25,6 +25,9 @@ fi
 status=0
 for entry in "${languages[@]}"; do
     echo "== ${entry%%:*}: $*"
-    LC_ALL=${entry%%:*}.UTF-8 SKYFLARE_LANGUAGE=${entry#*:} wine "$@" || status=1
+    LC_ALL=${entry%%:*}.UTF-8 SKYFLARE_LANGUAGE=${entry#*:} wine "$@"
+    code=$?
+    # A run that ends before it prints anything says nothing of why: its exit code does.
+    [ $code -eq 0 ] || { echo "== ${entry%%:*}: ended with exit code $code"; status=1; }
 done
 exit $status
