@@ -85,9 +85,10 @@ function rebuild() {
     for (const f of state.opened.findings) findings.push({ ...f, key: keyOf(f) });
   for (const f of built.findings) findings.push({ ...f, key: keyOf(f) });
   const refused = findings.some((f) => f.severity === 'refused');
-  // Drawn from the module's own bytes, read back as the saver reads them; while only her
-  // title or name is refused, from the very frames and table that would go into it.
-  const shown = built.module ? kit.readGirl(built.module.bytes, request.moduleName).module : built.preview;
+  // Drawn from the very table and indices written into her bitmaps (while only her title or
+  // name is refused, into the module she would be): the frames the saver reads from the module's
+  // bytes. Reading her back here would only make them again, at a tenth of her build's time.
+  const shown = built.module || built.preview;
   state.result = { findings, refused, bytes: refused ? null : built.module && built.module.bytes,
                    moduleName: request.moduleName, shown };
   show();
