@@ -1,7 +1,7 @@
 // long_run.cpp --- the saver left on for days: its window's own scenes on two monitors, ticked
 // without waiting for the timer, the displays changing every hundredth of the run, and what the
-// process holds (GDI and USER objects, private bytes and private memory committed) at the start and
-// at every tenth.
+// process holds (GDI and USER objects, its private bytes and Wine's resident figure) at the start
+// and at every tenth.
 #include "tools/bench/measures.h"
 
 #include <psapi.h>
@@ -34,9 +34,11 @@ static const Displays ROUND[] = {
 static const int ROUND_LENGTH = int(sizeof ROUND / sizeof ROUND[0]);
 static const unsigned GIRL_SEED = 41;  // where the random picks start again at every report
 
-// The process's private bytes: PagefileUsage, which Windows documents as its commit charge, as
-// PrivateUsage, which Wine leaves 0. Wine gives the resident anonymous memory of the whole Unix
-// process: the Unix side's own allocator included, which keeps what it frees as it sees fit.
+// What Wine gives as the process's private bytes: PagefileUsage, which Windows documents as its
+// commit charge, as PrivateUsage, which Wine leaves 0. Wine gives the resident anonymous memory of
+// the whole Unix process instead: its Unix side's own glibc heap included, where the pixels of a
+// screen-compatible bitmap live under Wine (Windows keeps them out of the process), and which glibc
+// keeps or gives back as the order of the draws' allocations has it. Reported, not judged.
 static SIZE_T private_bytes()
 {
     PROCESS_MEMORY_COUNTERS counters = {};
@@ -45,8 +47,8 @@ static SIZE_T private_bytes()
     return counters.PagefileUsage;
 }
 
-// The private memory committed in the process's address space, region by region, as Windows and
-// Wine alike keep account of it.
+// The private bytes as Windows counts them, its commit charge: the private memory committed in
+// the process's address space, region by region, as Windows and Wine alike keep account of it.
 static SIZE_T committed_bytes()
 {
     SIZE_T total = 0;

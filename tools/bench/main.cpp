@@ -11,11 +11,12 @@
 #include "girls/catalogue.h"
 #include "tools/bench/measures.h"
 
-// The long run is flat when every report holds the objects the start held, and both the private
-// bytes and the private memory committed stay within this much of the first report after a whole
-// tenth of the same mode. A mode's first tenth sets its level once: every allocator grows to what
-// the changes of the displays need, and the girls on show, and the order their pictures were
-// loaded in, differ between the modes, not between the reports of one.
+// The long run is flat when every report holds the objects the start held, and the private bytes
+// stay within this much of the first report after a whole tenth of the same mode. A mode's first
+// tenth sets its level once: every allocator grows to what the changes of the displays need, and
+// the girls on show, and the order their pictures were loaded in, differ between the modes, not
+// between the reports of one. The private bytes are the private memory committed, which is what
+// Windows counts as them; Wine's own figure is printed beside it and not judged (see long_run.cpp).
 static const long long FLAT_BYTES = 64 * 1024;
 
 static void row(const char* name, const std::vector<double>& values)
@@ -49,10 +50,10 @@ static void report_holdings(const Holdings& now)
 {
     static std::vector<Holdings> so_far;
     so_far.push_back(now);
-    printf("%10lld %-14s %8.0f %6ld %5ld %8ld %7ld %8ld %11zu %+8lld %13zu %+8lld\n", now.ticks, mode_name(now.mode),
+    printf("%10lld %-14s %8.0f %6ld %5ld %8ld %7ld %8ld %11zu %+8lld %14zu %+8lld\n", now.ticks, mode_name(now.mode),
            now.seconds, now.gdi, now.dcs, now.user.windows, now.user.timers, now.user.cursors,
-           size_t(now.private_bytes / 1024), change(so_far, now, &Holdings::private_bytes) / 1024,
-           size_t(now.committed_bytes / 1024), change(so_far, now, &Holdings::committed_bytes) / 1024);
+           size_t(now.committed_bytes / 1024), change(so_far, now, &Holdings::committed_bytes) / 1024,
+           size_t(now.private_bytes / 1024), change(so_far, now, &Holdings::private_bytes) / 1024);
     fflush(stdout);
 }
 
@@ -193,22 +194,23 @@ int main(int argc, char** argv)
     printf("the long run: the saver window's own scenes on two 640 x 480 monitors side by side, each tick played "
            "without waiting for the timer, the displays changed every hundredth of the run (the second monitor "
            "unplugged and back, to 16 colours, to 800 x 600); the first half single girl, the second random girls\n");
-    printf("%10s %-14s %8s %6s %5s %8s %7s %8s %11s %8s %13s %8s\n", "ticks", "tenth before", "seconds", "GDI", "DCs",
-           "windows", "timers", "cursors", "private KB", "change", "committed KB", "change");
+    printf("%10s %-14s %8s %6s %5s %8s %7s %8s %11s %8s %14s %8s\n", "ticks", "tenth before", "seconds", "GDI", "DCs",
+           "windows", "timers", "cursors", "private KB", "change", "Wine's RSS KB", "change");
     fflush(stdout);
     const std::vector<Holdings> holdings = play_long_run(long_run, report_holdings);
     const Holdings &first = holdings.front(), &last = holdings.back();
     const long long private_drift = largest_change(holdings, &Holdings::private_bytes);
     const long long committed_drift = largest_change(holdings, &Holdings::committed_bytes);
-    const bool flat = objects_flat(holdings) && private_drift <= FLAT_BYTES && committed_drift <= FLAT_BYTES;
+    const bool flat = objects_flat(holdings) && committed_drift <= FLAT_BYTES;
     printf("%lld ticks (%.1f days of saver time) in %.0f s, %.2f ms a tick: GDI objects %ld -> %ld, USER objects %ld -> "
-           "%ld; private bytes (PagefileUsage) %zu KB -> %zu KB and private memory committed %zu KB -> %zu KB, at most "
-           "%lld KB and %lld KB from the first report after a tenth of the same mode: %s (flat: every object as at the "
-           "start, both within %lld KB)\n\n",
+           "%ld; private bytes (the private memory committed) %zu KB -> %zu KB, at most %lld KB from the first report "
+           "after a tenth of the same mode: %s (flat: every object as at the start, the private bytes within %lld KB). "
+           "Wine's PagefileUsage (its Unix process's resident memory, glibc's heap included) %zu KB -> %zu KB, at most "
+           "%lld KB\n\n",
            last.ticks, double(last.ticks) / 864000.0, last.seconds, last.seconds * 1000 / double(last.ticks), first.gdi,
-           last.gdi, user_total(first.user), user_total(last.user), size_t(first.private_bytes / 1024),
-           size_t(last.private_bytes / 1024), size_t(first.committed_bytes / 1024), size_t(last.committed_bytes / 1024),
-           private_drift / 1024, committed_drift / 1024, flat ? "flat" : "NOT FLAT", FLAT_BYTES / 1024);
+           last.gdi, user_total(first.user), user_total(last.user), size_t(first.committed_bytes / 1024),
+           size_t(last.committed_bytes / 1024), committed_drift / 1024, flat ? "flat" : "NOT FLAT", FLAT_BYTES / 1024,
+           size_t(first.private_bytes / 1024), size_t(last.private_bytes / 1024), private_drift / 1024);
 
     printf("BENCH target=%s tick_median_us=%.0f tick_p99_us=%.0f random_median_us=%.0f random_p99_us=%.0f naive_median_us=%.0f "
            "naive_ratio=%.1f shown_median_us=%.0f shown_p99_us=%.0f naive_shown_median_us=%.0f shown_ratio=%.1f "
