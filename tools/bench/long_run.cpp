@@ -39,7 +39,7 @@ static const unsigned GIRL_SEED = 41;  // where the random picks start again at 
 // the whole Unix process instead: its Unix side's own glibc heap included, where the pixels of a
 // screen-compatible bitmap live under Wine (Windows keeps them out of the process), and which glibc
 // keeps or gives back as the order of the draws' allocations has it. Reported, not judged.
-static SIZE_T private_bytes()
+static SIZE_T pagefile_usage()
 {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
@@ -111,7 +111,7 @@ std::vector<Holdings> play_long_run(long long ticks, const std::function<void(co
         if (tick % report_every == 0) {
             const int mode_before = tick == 0 ? -1 : tick > ticks / 2 ? 1 : 0;
             const Holdings now = {tick, mode_before, (now_us() - start) / 1e6, gdi_objects(), dcs_taken(),
-                                  user_objects(), private_bytes(), committed_bytes()};
+                                  user_objects(), pagefile_usage(), committed_bytes()};
             holdings.push_back(now);
             report(now);
             seed_girl_picks(GIRL_SEED);

@@ -53,7 +53,7 @@ static void report_holdings(const Holdings& now)
     printf("%10lld %-14s %8.0f %6ld %5ld %8ld %7ld %8ld %11zu %+8lld %14zu %+8lld\n", now.ticks, mode_name(now.mode),
            now.seconds, now.gdi, now.dcs, now.user.windows, now.user.timers, now.user.cursors,
            size_t(now.committed_bytes / 1024), change(so_far, now, &Holdings::committed_bytes) / 1024,
-           size_t(now.private_bytes / 1024), change(so_far, now, &Holdings::private_bytes) / 1024);
+           size_t(now.pagefile_usage / 1024), change(so_far, now, &Holdings::pagefile_usage) / 1024);
     fflush(stdout);
 }
 
@@ -199,7 +199,7 @@ int main(int argc, char** argv)
     fflush(stdout);
     const std::vector<Holdings> holdings = play_long_run(long_run, report_holdings);
     const Holdings &first = holdings.front(), &last = holdings.back();
-    const long long private_drift = largest_change(holdings, &Holdings::private_bytes);
+    const long long pagefile_drift = largest_change(holdings, &Holdings::pagefile_usage);
     const long long committed_drift = largest_change(holdings, &Holdings::committed_bytes);
     const bool flat = objects_flat(holdings) && committed_drift <= FLAT_BYTES;
     printf("%lld ticks (%.1f days of saver time) in %.0f s, %.2f ms a tick: GDI objects %ld -> %ld, USER objects %ld -> "
@@ -210,7 +210,7 @@ int main(int argc, char** argv)
            last.ticks, double(last.ticks) / 864000.0, last.seconds, last.seconds * 1000 / double(last.ticks), first.gdi,
            last.gdi, user_total(first.user), user_total(last.user), size_t(first.committed_bytes / 1024),
            size_t(last.committed_bytes / 1024), committed_drift / 1024, flat ? "flat" : "NOT FLAT", FLAT_BYTES / 1024,
-           size_t(first.private_bytes / 1024), size_t(last.private_bytes / 1024), private_drift / 1024);
+           size_t(first.pagefile_usage / 1024), size_t(last.pagefile_usage / 1024), pagefile_drift / 1024);
 
     printf("BENCH target=%s tick_median_us=%.0f tick_p99_us=%.0f random_median_us=%.0f random_p99_us=%.0f naive_median_us=%.0f "
            "naive_ratio=%.1f shown_median_us=%.0f shown_p99_us=%.0f naive_shown_median_us=%.0f shown_ratio=%.1f "
@@ -218,7 +218,7 @@ int main(int argc, char** argv)
            "scaled_median_us=%.0f scaled_ratio=%.2f scaled_traffic_ratio=%.2f minimal_start_ms=%.0f start_ratio=%.2f "
            "scan_ms=%.1f load_ms=%.1f load_16_ms=%.1f two_screens_median_us=%.0f two_screens_ratio=%.2f "
            "display_change_ms=%.1f display_change_16_ms=%.1f long_ticks=%lld long_s=%.0f gdi_start=%ld gdi_end=%ld "
-           "user_start=%ld user_end=%ld private_start_kb=%zu private_end_kb=%zu private_drift_kb=%lld committed_start_kb=%zu "
+           "user_start=%ld user_end=%ld pagefile_start_kb=%zu pagefile_end_kb=%zu pagefile_drift_kb=%lld committed_start_kb=%zu "
            "committed_end_kb=%zu committed_drift_kb=%lld long_flat=%d\n",
            target_name, percentile(girl.ticks, 0.5), percentile(girl.ticks, 0.99), percentile(random.ticks, 0.5),
            percentile(random.ticks, 0.99), percentile(girl.naive, 0.5), ratio, percentile(girl.shown, 0.5),
@@ -226,7 +226,7 @@ int main(int argc, char** argv)
            saver.close_ms, saver.gone_ms, unscaled_median, scaled_median, stage_ratio, scaled_traffic, minimal.start_ms,
            start_ratio, scan_ms, load_ms, load_16_ms, two_screens_median, two_screens_ratio, change_ms, change_16_ms,
            last.ticks, last.seconds, first.gdi, last.gdi, user_total(first.user), user_total(last.user),
-           size_t(first.private_bytes / 1024), size_t(last.private_bytes / 1024), private_drift / 1024,
+           size_t(first.pagefile_usage / 1024), size_t(last.pagefile_usage / 1024), pagefile_drift / 1024,
            size_t(first.committed_bytes / 1024), size_t(last.committed_bytes / 1024), committed_drift / 1024,
            flat ? 1 : 0);
     return 0;

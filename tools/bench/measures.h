@@ -90,7 +90,7 @@ struct Holdings {
     double seconds;              // since the start
     long gdi, dcs;
     UserObjects user;
-    SIZE_T private_bytes;        // PagefileUsage, as Wine gives it: reported, not judged
+    SIZE_T pagefile_usage;       // PagefileUsage, as Wine gives it: reported, not judged
     SIZE_T committed_bytes;      // the private bytes as Windows counts them: private memory committed
 };
 std::vector<Holdings> play_long_run(long long ticks, const std::function<void(const Holdings&)>& report);
