@@ -53,10 +53,35 @@ export const maxPictureSize = MAX_PICTURE_SIDE;
  *        only when nothing is refused (the same request gives the same bytes); preview, the
  *        module's { width, height, palette, indices, frames } without bytes, whenever 17
  *        pictures could be made into frames, even when the title or the name is refused.
+ * @param {object} [drawn]  what drawGirl gave for these very pictures and fit, kept by a caller
+ *        that rebuilds her as her title or name is typed
  */
-export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
+export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }, drawn = drawGirl(pictures, fit)) {
   const findings = [...checkTitle(title)];
   if (moduleName !== undefined) findings.push(...checkModuleName(moduleName));
+  findings.push(...drawn.findings);
+  const refused = findings.some((f) => f.severity === 'refused');
+  const { preview } = drawn;
+  if (!preview) return { findings, refused: true };
+  // Seventeen frames that only a title or a name keeps from being a module are still shown.
+  if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
+  // Her title as she was given it, in UTF-16, as every Windows keeps a string.
+  const bytes = writeLibrary({ bitmaps: drawn.bitmaps(), strings: { 1: title } });
+  const { width, height, palette, indices } = preview;
+  const module = { bytes, name: moduleName, title, width, height, palette, indices };
+  Object.defineProperty(module, 'frames', { enumerable: true, get: () => preview.frames });
+  return { findings, refused: false, preview, module };
+}
+
+/**
+ * Her frames from her pictures alone, the costly part of a build: every finding about the
+ * pictures, her colour table and indices, her frames and her bitmaps. Neither her title nor
+ * her name changes any of it.
+ * @returns {{findings: Finding[], preview?: object, bitmaps?: () => object}} preview as buildGirl
+ *        gives it, whenever the pictures could be made into frames of one size
+ */
+export function drawGirl(pictures, fit = 'refuse') {
+  const findings = [];
   if (pictures.length !== FRAMES)
     findings.push({ severity: 'refused',
                     text: `${pictures.length} pictures given; a girl needs exactly ${FRAMES}, her frames in play order` });
@@ -72,30 +97,25 @@ export function buildGirl({ pictures, title, moduleName, fit = 'refuse' }) {
   });
   let frames = null;
   if (usable.length === pictures.length && pictures.length) frames = fitFrames(pictures, fit, findings, about);
-  if (frames) {
-    frames.forEach((frame, i) => {
-      if (!blackBorder(frame.rgba, frame.width, frame.height))
-        findings.push({ severity: 'warning', ...about(i),
-                        text: `picture ${i + 1}, ${pictures[i].name} (GIRL${i + 1}): its border is not pure black, so the ` +
-                              'frame\'s rectangle will show on the black screen' });
-    });
-  }
-  const refused = findings.some((f) => f.severity === 'refused');
-  if (!frames) return { findings, refused: true };
+  if (!frames) return { findings };
+  frames.forEach((frame, i) => {
+    if (!blackBorder(frame.rgba, frame.width, frame.height))
+      findings.push({ severity: 'warning', ...about(i),
+                      text: `picture ${i + 1}, ${pictures[i].name} (GIRL${i + 1}): its border is not pure black, so the ` +
+                            'frame\'s rectangle will show on the black screen' });
+  });
   const { width, height } = frames[0];
   const { palette, indices } = quantise(frames.map((f) => f.rgba));
-  // Her frames as RGBA are made when first asked for: the page shows a module as it reads it back.
-  let rgbaFrames = null;
-  const withFrames = (parts) => Object.defineProperty(parts, 'frames', {
+  // Her frames as RGBA, and her bitmaps, are made when first asked for, and once.
+  let rgbaFrames = null, bitmaps = null;
+  const preview = { width, height, palette, indices };
+  Object.defineProperty(preview, 'frames', {
     enumerable: true, get: () => (rgbaFrames ||= indices.map((pixels) => indexedRgba(pixels, palette))) });
-  const preview = withFrames({ width, height, palette, indices });
-  // Seventeen frames that only a title or a name keeps from being a module are still shown.
-  if (refused) return pictures.length === FRAMES ? { findings, refused, preview } : { findings, refused };
-  const bitmaps = {};
-  indices.forEach((pixels, i) => { bitmaps[`GIRL${i + 1}`] = packedDib8(width, height, pixels, palette); });
-  // Her title as she was given it, in UTF-16, as every Windows keeps a string.
-  const bytes = writeLibrary({ bitmaps, strings: { 1: title } });
-  return { findings, refused: false, preview, module: withFrames({ bytes, name: moduleName, title, width, height, palette, indices }) };
+  return {
+    findings, preview,
+    bitmaps: () => (bitmaps ||= Object.fromEntries(indices.map((pixels, i) =>
+      [`GIRL${i + 1}`, packedDib8(width, height, pixels, palette)]))),
+  };
 }
 
 // All frames at one size: refused unless the author said how; each change is named.

@@ -74,7 +74,7 @@ function rebuild() {
     moduleName: ui.moduleName.value.trim(),
     fit: ui.fit.value,
   };
-  const built = kit.buildGirl(request);
+  const built = kit.buildGirl(request, drawn(request));
   // Each finding beside the picture it concerns (its place in the strip), the rest above.
   const keyOf = (f) => {
     const place = f.picture || f.frame;
@@ -94,15 +94,32 @@ function rebuild() {
   show();
 }
 
+// Her frames, table and bitmaps, kept while her pictures and their fit stay the same: a key
+// typed in her title or name then costs only her module's bytes, not the whole girl again.
+let kept = { pictures: null, fit: null, drawn: null };
+function drawn({ pictures, fit }) {
+  const keys = state.pictures.map((p) => p.key).join(' ');
+  if (kept.pictures !== keys || kept.fit !== fit) kept = { pictures: keys, fit, drawn: kit.drawGirl(pictures, fit) };
+  return kept.drawn;
+}
+
+// The frames the contact sheet and the strip show now: while they are the very same, as when
+// only her title or name changed, neither is drawn again.
+let sheetFrames = null;
+
 function show() {
   const { result } = state;
   const images = result.shown ? frameImages(result.shown) : [];
   loop.play(images);
   if (images.length) performance.mark('first-preview-frame');
-  drawSheet(ui.sheet, result.shown);
+  const frames = result.shown ? result.shown.frames : null;
+  if (!frames || frames !== sheetFrames) {
+    drawSheet(ui.sheet, result.shown);
+    showStrip(images, result.findings);
+  }
+  sheetFrames = frames;
   ui.previews.hidden = ui.sheetSection.hidden = !images.length;
   showFindings(result.findings.filter((f) => f.key === null));
-  showStrip(images, result.findings);
   ui.titleCount.textContent = `${ui.title.value.length} of ${kit.MAX_TITLE}`;
   const ready = Boolean(result.bytes);
   ui.download.disabled = !ready;
